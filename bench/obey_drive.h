@@ -1,0 +1,9 @@
+#pragma once
+
+#include <vector>
+
+#include "native_text.h"
+
+// Runs the window's life on a program directory without a window:
+// obey_drive DIR [CLICKS]. Returns the process status.
+int RunDrive(const std::vector<NativeString>& arguments);

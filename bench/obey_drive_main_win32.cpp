@@ -1,0 +1,9 @@
+#include <windows.h>
+
+#include "obey_drive.h"
+
+int wmain(int argc, wchar_t** argv) {
+    // Reports are UTF-8.
+    SetConsoleOutputCP(CP_UTF8);
+    return RunDrive(std::vector<NativeString>(argv + 1, argv + argc));
+}

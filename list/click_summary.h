@@ -1,0 +1,50 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "native_text.h"
+
+// What went less than perfectly in one walk of the tree.
+enum class ProblemKind {
+    kFolderIncomplete,   // a folder whose walk ended early; reason = the error
+    kNameNotInCodePage,  // a file written with replacement characters
+    kLineBreakInName,    // a file or folder skipped: its name holds CR or LF
+    kFolderLoop,         // a folder link back to a folder being walked, skipped
+};
+
+inline constexpr std::size_t kProblemKindCount = 4;
+
+struct Problem {
+    ProblemKind kind;
+    NativeString path;
+    std::string reason;  // UTF-8; the error's description where there is one
+};
+
+// The result of one click: how many file lines went to the list, and its
+// problems. Only the first kKeptPerKind problems of each kind are kept with
+// their paths, so that a tree full of bad names cannot exhaust memory; the
+// counts are always complete.
+class ClickSummary {
+public:
+    static constexpr std::size_t kKeptPerKind = 100;
+
+    void Add(ProblemKind kind, NativeView path, std::string reason);
+    void CountLine() { ++linesWritten_; }
+
+    std::uint64_t LinesWritten() const { return linesWritten_; }
+    std::uint64_t Count(ProblemKind kind) const { return counts_[static_cast<std::size_t>(kind)]; }
+    std::uint64_t ProblemCount() const;
+    bool HasProblems() const { return ProblemCount() != 0; }
+
+    // The kept problems, in the order they arose.
+    const std::vector<Problem>& Kept() const { return kept_; }
+
+private:
+    std::uint64_t linesWritten_ = 0;
+    std::array<std::uint64_t, kProblemKindCount> counts_{};
+    std::vector<Problem> kept_;
+};

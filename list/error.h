@@ -1,0 +1,31 @@
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+// The one failure type of the program: the platform's own error number (errno
+// on POSIX, GetLastError on Windows) with the platform's description of it, in
+// UTF-8.
+class Error : public std::runtime_error {
+public:
+    Error(long number, std::string description);
+
+    long Number() const { return number_; }
+    const std::string& Description() const { return description_; }
+
+private:
+    long number_;
+    std::string description_;
+};
+
+// The error the last failed platform call left behind.
+Error LastError();
+
+// The error for a given platform number, described by the platform.
+Error ErrorFromNumber(long number);
+
+// The platform's "invalid argument" error.
+Error InvalidArgumentError();
+
+// "number: description", the form in which reports and the driver print errors.
+std::string DescribeError(const Error& error);

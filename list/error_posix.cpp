@@ -1,0 +1,14 @@
+#include "error.h"
+
+#include <cerrno>
+#include <cstring>
+
+Error ErrorFromNumber(long number) {
+    // strerror follows LC_MESSAGES, so the description is in the user's language
+    // once the program has called setlocale.
+    return Error(number, std::strerror(static_cast<int>(number)));
+}
+
+Error LastError() { return ErrorFromNumber(errno); }
+
+Error InvalidArgumentError() { return ErrorFromNumber(EINVAL); }

@@ -1,0 +1,30 @@
+#include "error.h"
+
+#include <windows.h>
+
+#include "utf8_win32.h"
+
+Error ErrorFromNumber(long number) {
+    wchar_t* buffer = nullptr;
+    DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, static_cast<DWORD>(number), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
+        reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    std::wstring text;
+    if (length != 0 && buffer != nullptr) {
+        text.assign(buffer, length);
+    }
+    LocalFree(buffer);
+    // System messages end with CR LF; a report shows them on one line.
+    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) {
+        text.pop_back();
+    }
+    if (text.empty()) {
+        text = L"Unknown error";
+    }
+    return Error(number, WideToUtf8(text));
+}
+
+Error LastError() { return ErrorFromNumber(static_cast<long>(GetLastError())); }
+
+Error InvalidArgumentError() { return ErrorFromNumber(ERROR_INVALID_PARAMETER); }
