@@ -1,0 +1,63 @@
+// make_trees KIND DIR [SEED]: builds a benchmark tree as a program directory:
+// DIR/ROFS holds the tree, DIR/expected.obey the list a walk of it must give,
+// and DIR/tree.done, written last, tells that the tree is whole.
+
+#include <sys/stat.h>
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <string>
+
+#include "tree_shape.h"
+#include "tree_writer.h"
+
+namespace {
+
+constexpr unsigned long long kDefaultSeed = 20240611;
+
+int Usage() {
+    std::fprintf(stderr, "usage: make_trees KIND DIR [SEED]\nkinds: %s\n", TreeKindNames().c_str());
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3 || argc > 4) {
+        return Usage();
+    }
+    const TreeSpec* spec = FindTreeSpec(argv[1]);
+    if (spec == nullptr) {
+        return Usage();
+    }
+    const unsigned long long seed = argc == 4 ? std::strtoull(argv[3], nullptr, 10) : kDefaultSeed;
+    try {
+        if (::mkdir(argv[2], 0755) != 0) {
+            std::perror(argv[2]);
+            return 1;
+        }
+        // The list holds the path as the program sees it: full and without links.
+        char full[PATH_MAX];
+        if (::realpath(argv[2], full) == nullptr) {
+            std::perror(argv[2]);
+            return 1;
+        }
+        const std::string directory = full;
+        const TreeModel tree = BuildTree(*spec, seed);
+        WriteTree(tree, directory + "/ROFS", directory + "/expected.obey");
+        std::FILE* done = std::fopen((directory + "/tree.done").c_str(), "w");
+        if (done == nullptr ||
+            std::fprintf(done, "%.*s %llu %zu %zu\n", static_cast<int>(spec->kind.size()),
+                         spec->kind.data(), seed, spec->files, spec->folders) < 0 ||
+            std::fclose(done) != 0) {
+            std::perror("tree.done");
+            return 1;
+        }
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "make_trees: %s\n", error.what());
+        return 1;
+    }
+    return 0;
+}

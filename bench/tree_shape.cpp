@@ -1,0 +1,86 @@
+#include "tree_shape.h"
+
+#include <algorithm>
+#include <unordered_set>
+
+#include "tree_names.h"
+
+namespace {
+
+constexpr TreeSpec kSpecs[] = {
+    {"small", 20000, 2000, 5},
+    {"large", 200000, 20000, 5},
+    {"wide", 100000, 1, 1},
+    {"deep", 2000, 2001, 0},
+    // Seconds-long stand-ins for the quick run; the chain still passes
+    // PATH_MAX, as even 600 of the shortest names do.
+    {"tiny", 400, 60, 5},
+    {"tiny-wide", 3000, 1, 1},
+    {"tiny-deep", 600, 601, 0},
+};
+
+// Names are unique within a folder, files and subfolders alike.
+class FolderNames {
+  public:
+    std::string Fresh(SeededRandom& random) {
+        for (;;) {
+            std::string name = RandomName(random);
+            if (taken_.insert(name).second) {
+                return name;
+            }
+        }
+    }
+
+  private:
+    std::unordered_set<std::string> taken_;
+};
+
+}  // namespace
+
+const TreeSpec* FindTreeSpec(std::string_view kind) {
+    for (const TreeSpec& spec : kSpecs) {
+        if (spec.kind == kind) {
+            return &spec;
+        }
+    }
+    return nullptr;
+}
+
+std::string TreeKindNames() {
+    std::string names;
+    for (const TreeSpec& spec : kSpecs) {
+        names.append(names.empty() ? "" : ", ").append(spec.kind);
+    }
+    return names;
+}
+
+TreeModel BuildTree(const TreeSpec& spec, std::uint64_t seed) {
+    SeededRandom random(seed);
+    TreeModel tree;
+    tree.folders.resize(spec.folders);
+    std::vector<FolderNames> names(spec.folders);
+    std::vector<int> depth(spec.folders, 0);
+    // Folders that may still take a subfolder.
+    std::vector<std::uint32_t> open{0};
+    for (std::uint32_t i = 1; i < spec.folders; ++i) {
+        const std::uint32_t parent = spec.maxDepth == 0 ? i - 1 : open[random.Below(open.size())];
+        tree.folders[i].name = names[parent].Fresh(random);
+        tree.folders[parent].subfolders.push_back(i);
+        depth[i] = depth[parent] + 1;
+        if (depth[i] < spec.maxDepth) {
+            open.push_back(i);
+        }
+    }
+    for (std::size_t i = 0; i < spec.files; ++i) {
+        const std::size_t folder = spec.maxDepth == 0 ? 1 + i : random.Below(spec.folders);
+        tree.folders[folder].files.push_back(names[folder].Fresh(random));
+    }
+    for (TreeFolder& folder : tree.folders) {
+        std::sort(folder.files.begin(), folder.files.end());
+        std::sort(folder.subfolders.begin(), folder.subfolders.end(),
+                  [&tree](std::uint32_t a, std::uint32_t b) {
+                      return tree.folders[a].name < tree.folders[b].name;
+                  });
+    }
+    return tree;
+}

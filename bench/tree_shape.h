@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// What a benchmark tree looks like. The source folder itself counts among the
+// folders.
+struct TreeSpec {
+    std::string_view kind;
+    std::size_t files;
+    std::size_t folders;
+    // Random trees: each new folder goes under a random folder above this
+    // depth, each file into a random folder. Zero means a chain instead: one
+    // folder under the other, one file in each below the source folder.
+    int maxDepth;
+};
+
+// The known kinds; nullptr for a name that is none of them.
+const TreeSpec* FindTreeSpec(std::string_view kind);
+
+std::string TreeKindNames();
+
+struct TreeFolder {
+    std::string name;
+    std::vector<std::string> files;         // sorted by bytes
+    std::vector<std::uint32_t> subfolders;  // sorted by their names' bytes
+};
+
+// The whole tree in memory, folder 0 being the source folder.
+struct TreeModel {
+    std::vector<TreeFolder> folders;
+};
+
+TreeModel BuildTree(const TreeSpec& spec, std::uint64_t seed);
