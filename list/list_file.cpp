@@ -25,10 +25,11 @@ void ListFile::WriteAsciiLine(std::string_view line) {
         throw InvalidArgumentError();
     }
     held_.append(line);
-    EndLine();
+    held_.append("\r\n", 2);
+    WriteFullBlock();
 }
 
-void ListFile::WriteLine(NativeView line, bool* replaced) {
+void ListFile::HoldLine(NativeView line, bool* replaced) {
     if (file_ == nullptr) {
         throw InvalidArgumentError();
     }
@@ -39,11 +40,10 @@ void ListFile::WriteLine(NativeView line, bool* replaced) {
         held_.resize(start);
         throw;
     }
-    EndLine();
+    held_.append("\r\n", 2);
 }
 
-void ListFile::EndLine() {
-    held_.append("\r\n", 2);
+void ListFile::WriteFullBlock() {
     if (held_.size() >= blockSize_) {
         WriteHeld();
     }

@@ -30,7 +30,15 @@ public:
 
     // Converts to the narrow encoding; *replaced tells whether a character had
     // no form in it.
-    void WriteLine(NativeView line, bool* replaced);
+    void WriteLine(NativeView line, bool* replaced) {
+        HoldLine(line, replaced);
+        WriteFullBlock();
+    }
+
+    // The two halves of WriteLine: a line that fails to convert is not held;
+    // a held line is never lost, even when the write of its block fails.
+    void HoldLine(NativeView line, bool* replaced);
+    void WriteFullBlock();
 
     // Passes everything held to the file.
     void Flush();
@@ -41,7 +49,6 @@ public:
     bool IsOpen() const { return file_ != nullptr; }
 
 private:
-    void EndLine();
     void WriteHeld();
 
     std::unique_ptr<OutputFile> file_;

@@ -149,9 +149,10 @@ void ListGenerator::WriteFileEntries(Folder& folder, ClickSummary& summary) {
 void ListGenerator::WriteFileEntry(NativeView path, ClickSummary& summary) {
     BuildFileLine(path, rootPath_, line_);
     bool replaced = false;
-    listFile_->WriteLine(line_, &replaced);
+    listFile_->HoldLine(line_, &replaced);
     summary.CountLine();
     if (replaced) {
         summary.Add(ProblemKind::kNameNotInCodePage, path, {});
     }
+    listFile_->WriteFullBlock();
 }

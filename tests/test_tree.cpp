@@ -1,0 +1,112 @@
+#include "test_tree.h"
+
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <stdexcept>
+
+#include "obey_format.h"
+
+namespace {
+
+fs::path FromUtf8(std::string_view relative) {
+    return fs::u8path(relative.begin(), relative.end());
+}
+
+// The narrow form a path of plain ASCII takes in the list.
+std::string Narrow(const fs::path& path) {
+    std::string out;
+    bool replaced = false;
+    AppendNarrow(path.native(), out, &replaced);
+    return out;
+}
+
+}  // namespace
+
+TestDirectory::TestDirectory() {
+    std::random_device random;
+    std::mt19937_64 engine(random());
+    const fs::path base = fs::temp_directory_path();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        fs::path candidate = base / ("obey-test-" + std::to_string(engine() % 1000000000));
+        if (fs::create_directory(candidate)) {
+            // The canonical form is what the listing reports for it.
+            path_ = fs::canonical(candidate);
+            return;
+        }
+    }
+    throw std::runtime_error("cannot create a test directory");
+}
+
+TestDirectory::~TestDirectory() {
+    std::error_code ignored;
+    // Make every folder removable again for the cleanup after permission tests.
+    for (auto it = fs::recursive_directory_iterator(
+             path_, fs::directory_options::skip_permission_denied, ignored);
+         it != fs::recursive_directory_iterator(); it.increment(ignored)) {
+        fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
+    }
+    fs::remove_all(path_, ignored);
+}
+
+void TestDirectory::AddFile(std::string_view relative, std::string_view content) const {
+    const fs::path path = Source() / FromUtf8(relative);
+    fs::create_directories(path.parent_path());
+    WriteBytes(path, content);
+}
+
+void TestDirectory::AddFolder(std::string_view relative) const {
+    fs::create_directories(Source() / FromUtf8(relative));
+}
+
+void WriteBytes(const fs::path& path, std::string_view bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out) {
+        throw std::runtime_error("cannot write " + path.u8string());
+    }
+}
+
+std::string ReadBytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return "<missing>";
+    }
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+bool Exists(const fs::path& path) {
+    std::error_code ignored;
+    return fs::exists(path, ignored);
+}
+
+std::string NativeRelative(std::string_view relative) {
+    std::string out(relative);
+    for (char& c : out) {
+        if (c == '/') {
+            c = static_cast<char>(kSeparator);
+        }
+    }
+    return out;
+}
+
+std::string ExpectedLines(const TestDirectory& dir, const std::vector<std::string>& files) {
+    const std::string root = Narrow(dir.Source().native());
+    std::string lines;
+    for (const std::string& file : files) {
+        const std::string image = static_cast<char>(kSeparator) + NativeRelative(file);
+        lines += "file=" + root + image + "    " + image + "\r\n";
+    }
+    return lines;
+}
+
+std::string ExpectedList(const TestDirectory& dir, const std::vector<std::string>& files,
+                         int clicks) {
+    std::string list = HeaderBytes();
+    for (int click = 0; click < clicks; ++click) {
+        list += ExpectedLines(dir, files);
+    }
+    return list;
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "native_text.h"
+
+namespace fs = std::filesystem;
+
+// A program directory of its own under the system's temporary folder, removed
+// with everything in it when the test ends.
+class TestDirectory {
+public:
+    TestDirectory();
+    ~TestDirectory();
+    TestDirectory(const TestDirectory&) = delete;
+    TestDirectory& operator=(const TestDirectory&) = delete;
+
+    const fs::path& Path() const { return path_; }
+    NativeString Native() const { return path_.native(); }
+    fs::path Source() const { return path_ / "ROFS"; }
+    fs::path List() const { return path_ / "ROFS.obey"; }
+    fs::path Backup() const { return path_ / "ROFS_bak.obey"; }
+
+    // Creates a file under ROFS (and the folders it needs); relative uses "/".
+    void AddFile(std::string_view relative, std::string_view content = "x") const;
+    void AddFolder(std::string_view relative) const;
+
+private:
+    fs::path path_;
+};
+
+void WriteBytes(const fs::path& path, std::string_view bytes);
+std::string ReadBytes(const fs::path& path);
+bool Exists(const fs::path& path);
+
+// The list a walk of the given files must give, in the given order: the
+// header, then one line per file. Files are relative to ROFS, with "/".
+std::string ExpectedList(const TestDirectory& dir, const std::vector<std::string>& files,
+                         int clicks = 1);
+
+// The file lines alone, for lists that hold several clicks.
+std::string ExpectedLines(const TestDirectory& dir, const std::vector<std::string>& files);
+
+// Relative "a/b" as the platform writes it in the list ("a\b" on Windows).
+std::string NativeRelative(std::string_view relative);

@@ -1,0 +1,10 @@
+#pragma once
+
+#include <string>
+
+#include "error.h"
+
+// The report of an error that reached an event handler: its number and the
+// platform's own description, laid out as the runtime's default error box
+// has always shown them. UTF-8.
+std::string ErrorReport(const Error& error);

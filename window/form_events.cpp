@@ -1,0 +1,71 @@
+#include "form_events.h"
+
+#include <utility>
+
+#include "error.h"
+#include "error_report.h"
+#include "problem_report.h"
+
+namespace {
+
+class BusyScope {
+public:
+    explicit BusyScope(FormFeedback& feedback) : feedback_(feedback) { feedback_.SetBusy(true); }
+    ~BusyScope() { feedback_.SetBusy(false); }
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+
+private:
+    FormFeedback& feedback_;
+};
+
+}  // namespace
+
+FormEvents::FormEvents(FileSystem& fileSystem, NativeString programDirectory,
+                       FormFeedback& feedback)
+    : generator_(fileSystem, std::move(programDirectory)), feedback_(feedback) {}
+
+bool FormEvents::Load() {
+    try {
+        generator_.Form_Load();
+        return true;
+    } catch (const Error& error) {
+        feedback_.ShowError(ErrorReport(error));
+        return false;
+    }
+}
+
+void FormEvents::Click() {
+    ClickSummary summary;
+    {
+        // The box comes after the wait cursor is gone: it waits for the user.
+        BusyScope busy(feedback_);
+        try {
+            summary = generator_.Command1_Click();
+        } catch (const Error& error) {
+            busy.~BusyScope();
+            new (&busy) BusyScope(feedback_);
+            feedback_.SetBusy(false);
+            feedback_.ShowError(ErrorReport(error));
+            return;
+        }
+    }
+    if (summary.HasProblems()) {
+        feedback_.ShowWarning(ProblemReport(summary));
+    }
+}
+
+bool FormEvents::Unload() {
+    if (unloaded_) {
+        return true;
+    }
+    unloaded_ = true;
+    try {
+        bool cancel = false;
+        generator_.Form_Unload(&cancel);
+        return true;
+    } catch (const Error& error) {
+        feedback_.ShowError(ErrorReport(error));
+        return false;
+    }
+}
