@@ -90,36 +90,33 @@ check_peer() {
     fi
 }
 
-# One timed run: wall clock around /usr/bin/time, user, sys and peak RSS from
-# it. Prints "wall_ms user_ms sys_ms rss_kib".
+# One timed run of a command whose standard output goes to the file out:
+# wall from the shell's microsecond clock, user and sys from its own timer
+# (millisecond grain, where /usr/bin/time gives ten), peak RSS from
+# /usr/bin/time -v. Prints "wall_ms user_ms sys_ms rss_kib".
 timed() {
-    local stats="$scratch/stats" start end
+    local out="$1" stats="$scratch/stats" times="$scratch/times" TIMEFORMAT='%3U %3S' start end
+    shift
     start=$EPOCHREALTIME
-    if ! /usr/bin/time -v -o "$stats" "$@"; then
+    { time /usr/bin/time -v -o "$stats" "$@" >"$out"; } 2>"$times" || {
+        cat "$times" >&2
         return 1
-    fi
+    }
     end=$EPOCHREALTIME
-    awk -v start="$start" -v end="$end" '
-        /User time \(seconds\)/ { user = $NF }
-        /System time \(seconds\)/ { sys = $NF }
-        /Maximum resident set size/ { rss = $NF }
-        END { printf "%.3f %.0f %.0f %d\n", (end - start) * 1000, user * 1000, sys * 1000, rss }
-    ' "$stats"
+    tail -1 "$times" | awk -v rss="$(awk '/Maximum resident set size/ { print $NF }' "$stats")" \
+        -v start="$start" -v end="$end" \
+        '{ printf "%.3f %.0f %.0f %d\n", (end - start) * 1000, $1 * 1000, $2 * 1000, rss }'
 }
 
-run_program() {
-    local dir="$1" files="$2"
-    rm -f "$dir/ROFS.obey" "$dir/ROFS_bak.obey"
-    timed "$drive" "$dir" >"$scratch/program.log" <"$scratch/program.report" || fail "obey_drive failed on $dir"
-}
-
+# Runs one tool on a tree and checks what it wrote; prints timed's line.
 run_tool() {
     local tool="$1" dir="$2" files="$3" result
     case "$tool" in
         program)
+            # A list left by the run before would be copied to the backup.
             rm -f "$dir/ROFS.obey" "$dir/ROFS_bak.obey"
-            result="$(timed "$drive" "$dir" 1 3>&1 >"$scratch/report")" ||
-                fail "obey_drive failed on $dir: $(cat "$scratch/report")"
+            result="$(timed "$scratch/report" "$drive" "$dir")" ||
+                fail "obey_drive failed on $dir: $(head -3 "$scratch/report")"
             cmp -s "$dir/ROFS.obey" "$dir/expected.obey" ||
                 fail "the program's list of $(basename "$dir") differs from the expected list"
             grep -qx "click 1: $files file lines, 0 problems" "$scratch/report" ||
@@ -127,9 +124,163 @@ run_tool() {
             ;;
         find | bfs)
             rm -f "$dir/$tool.out"
-            result="$(timed "$tool" "$dir/ROFS" -type f -printf 'file=%p    /%P\r\n' \
-                3>&1 >"$dir/$tool.out")" || fail "$tool failed on $dir"
+            result="$(timed "$dir/$tool.out" "$tool" "$dir/ROFS" -type f \
+                -printf 'file=%p    /%P\r\n')" || fail "$tool failed on $dir"
             ;;
     esac
     echo "$result"
 }
+
+# Median of the numbers given.
+median() {
+    printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END {
+        print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+}
+
+tools=(program find bfs)
+declare -A wall user sys rss spread ratio allocations files folders
+load_before="$(cut -d' ' -f1-3 /proc/loadavg)"
+
+for kind in $trees; do
+    dir="$(tree_dir "$kind")"
+    read -r _ _ files[$kind] folders[$kind] <"$dir/tree.done"
+    # Warm the cache and check the peers' lines once; the program is checked
+    # at every run.
+    for tool in "${tools[@]}"; do
+        run_tool "$tool" "$dir" "${files[$kind]}" >/dev/null
+    done
+    check_peer find "$dir/find.out" "$dir"
+    check_peer bfs "$dir/bfs.out" "$dir"
+
+    declare -A w=() u=() s=() m=()
+    for ((run = 0; run < runs; ++run)); do
+        for tool in "${tools[@]}"; do
+            read -r a b c d <<<"$(run_tool "$tool" "$dir" "${files[$kind]}")"
+            w[$tool]+=" $a"; u[$tool]+=" $b"; s[$tool]+=" $c"; m[$tool]+=" $d"
+        done
+    done
+    for tool in "${tools[@]}"; do
+        key="$kind $tool"
+        wall[$key]="$(median ${w[$tool]})"
+        user[$key]="$(median ${u[$tool]})"
+        sys[$key]="$(median ${s[$tool]})"
+        rss[$key]="$(median ${m[$tool]})"
+        spread[$key]="$(printf '%s\n' ${w[$tool]} | sort -g | sed -n '1p;$p' | paste -sd' ')"
+        if [ "$tool" != program ]; then
+            # Per round, program over peer, so that a slow spell of the
+            # machine weighs on both sides of a ratio alike.
+            ratio[$key]="$(paste <(printf '%s\n' ${w[program]}) <(printf '%s\n' ${w[$tool]}) |
+                awk '{ print $1 / $2 }' | sort -g |
+                awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }')"
+        fi
+    done
+    allocations[$kind]="$("$alloc_probe" "$dir" | cut -d' ' -f1)"
+done
+load_after="$(cut -d' ' -f1-3 /proc/loadavg)"
+
+table="$scratch/table"
+{
+    printf '%-10s %-8s %10s %10s %8s %8s %9s %7s\n' \
+        tree tool "wall ms" "min-max" "user ms" "sys ms" "RSS MiB" ratio
+    for kind in $trees; do
+        for tool in "${tools[@]}"; do
+            key="$kind $tool"
+            read -r low high <<<"${spread[$key]}"
+            printf '%-10s %-8s %10.1f %10s %8.0f %8.0f %9.2f %7s\n' "$kind" "$tool" \
+                "${wall[$key]}" "$(printf '%.0f-%.0f' "$low" "$high")" "${user[$key]}" \
+                "${sys[$key]}" "$(awk -v k="${rss[$key]}" 'BEGIN { print k / 1024 }')" \
+                "$(printf "%s" "${ratio[$key]:-}" | awk "NF { printf \"%.2f\", \$1 }")"
+        done
+    done
+    echo
+    echo "wall: median of $runs runs per tool, taking turns (program, find, bfs) run by run,"
+    echo "warm cache; ratio: median over the runs of program wall / peer wall in the same turn."
+    echo "Peers write the same lines in their own order; the program also sorts each folder."
+    echo
+    echo "heap allocations during one click (counting operator new):"
+    for kind in $trees; do
+        awk -v k="$kind" -v a="${allocations[$kind]}" -v f="${files[$kind]}" -v d="${folders[$kind]}" \
+            'BEGIN { printf "  %-10s %8d allocations  %7d files  %6d folders  %.3f per file  %.2f per folder\n",
+                     k, a, f, d, a / f, a / d }'
+    done
+    echo "load average: $load_before before, $load_after after"
+} >"$table"
+
+# The targets; in quick mode only the allocation bound, as tiny trees time noise.
+verdicts="$scratch/verdicts"
+: >"$verdicts"
+verdict() {
+    local text="$1" ok="$2"
+    if [ "$ok" = 1 ]; then
+        echo "  met      $text" >>"$verdicts"
+    else
+        echo "  NOT MET  $text" >>"$verdicts"
+    fi
+}
+le() { awk -v a="$1" -v b="$2" 'BEGIN { print (a <= b) ? 1 : 0 }'; }
+for kind in $trees; do
+    # A walk that allocates per file shows it most in one wide folder.
+    if [ "${folders[$kind]}" = 1 ]; then
+        verdict "$kind: ${allocations[$kind]} allocations for ${files[$kind]} files (at most 1 per 100)" \
+            "$(le "${allocations[$kind]}" "$((files[$kind] / 100))")"
+    fi
+done
+if ((!quick)); then
+    mib() { awk -v k="$1" 'BEGIN { printf "%.2f", k / 1024 }'; }
+    for kind in $trees; do
+        case "$kind" in
+            large) limits="find 0.6 bfs 0.9" ;;
+            wide) limits="find 0.5 bfs 1.1" ;;
+            deep) limits="find 1.0" ;;
+            *) limits="" ;;
+        esac
+        set -- $limits
+        while (($#)); do
+            verdict "$kind: wall ${ratio[$kind $1]} of $1 (at most $2)" "$(le "${ratio[$kind $1]}" "$2")"
+            shift 2
+        done
+        case "$kind" in
+            wide) limit=16 ;;
+            *) limit=8 ;;
+        esac
+        verdict "$kind: peak RSS $(mib "${rss[$kind program]}") MiB (at most $limit)" \
+            "$(le "${rss[$kind program]}" "$((limit * 1024))")"
+    done
+    if [ -n "${wall[small program]:-}" ] && [ -n "${wall[large program]:-}" ]; then
+        per_file="$(awk -v a="${wall[large program]}" -v b="${wall[small program]}" \
+            -v n="$((files[large] - files[small]))" 'BEGIN { printf "%.2f", (a - b) * 1000 / n }')"
+        verdict "(large - small) / $((files[large] - files[small])) files: $per_file us per file (at most 1.6)" \
+            "$(le "$per_file" 1.6)"
+        growth="$((rss[large program] - rss[small program]))"
+        verdict "peak RSS large - small: $(mib "$growth") MiB (at most 1)" \
+            "$(le "${growth#-}" 1024)"
+    fi
+fi
+{
+    echo
+    echo "targets:"
+    cat "$verdicts"
+} >>"$table"
+
+cat "$table"
+
+if ((!quick)); then
+    mkdir -p "$root/bench/results"
+    result="$root/bench/results/$(date +%Y-%m-%d-%H%M).txt"
+    {
+        echo "ObeyGen list generation against GNU find and bfs"
+        echo "date:     $(date -Iseconds)"
+        echo "commit:   $(git -C "$root" rev-parse --short HEAD 2>/dev/null || echo unknown)"
+        echo "cpu:      $(lscpu | sed -n 's/^Model name: *//p') ($(nproc) CPUs)"
+        echo "memory:   $(awk '/MemTotal/ { printf "%.1f GiB", $2 / 1048576 }' /proc/meminfo)"
+        echo "kernel:   $(uname -srmv)"
+        echo "fs:       $(findmnt -no SOURCE,FSTYPE,OPTIONS -T "$work")"
+        echo "tools:    $(find --version | head -1); $(bfs --version | head -1); $(c++ --version | head -1)"
+        echo
+        cat "$table"
+    } >"$result"
+    echo "saved $result"
+fi
+
+# Any target not met fails the run, so that a script or CI can tell.
+! grep -q "NOT MET" "$verdicts"
