@@ -1,5 +1,6 @@
 #include "form_events.h"
 
+#include <optional>
 #include <utility>
 
 #include "error.h"
@@ -37,20 +38,19 @@ bool FormEvents::Load() {
 
 void FormEvents::Click() {
     ClickSummary summary;
+    std::optional<Error> failure;
     {
-        // The box comes after the wait cursor is gone: it waits for the user.
         BusyScope busy(feedback_);
         try {
             summary = generator_.Command1_Click();
         } catch (const Error& error) {
-            busy.~BusyScope();
-            new (&busy) BusyScope(feedback_);
-            feedback_.SetBusy(false);
-            feedback_.ShowError(ErrorReport(error));
-            return;
+            failure = error;
         }
     }
-    if (summary.HasProblems()) {
+    // The boxes come after the wait cursor is gone: they wait for the user.
+    if (failure) {
+        feedback_.ShowError(ErrorReport(*failure));
+    } else if (summary.HasProblems()) {
         feedback_.ShowWarning(ProblemReport(summary));
     }
 }
