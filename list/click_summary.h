@@ -29,7 +29,7 @@ struct Problem {
 // their paths, so that a tree full of bad names cannot exhaust memory; the
 // counts are always complete.
 class ClickSummary {
-public:
+  public:
     static constexpr std::size_t kKeptPerKind = 100;
 
     void Add(ProblemKind kind, NativeView path, std::string reason);
@@ -43,7 +43,7 @@ public:
     // The kept problems, in the order they arose.
     const std::vector<Problem>& Kept() const { return kept_; }
 
-private:
+  private:
     std::uint64_t linesWritten_ = 0;
     std::array<std::uint64_t, kProblemKindCount> counts_{};
     std::vector<Problem> kept_;

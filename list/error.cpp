@@ -7,4 +7,6 @@ Error::Error(long number, std::string description)
       number_(number),
       description_(std::move(description)) {}
 
-std::string DescribeError(const Error& error) { return error.what(); }
+std::string DescribeError(const Error& error) {
+    return error.what();
+}

@@ -7,13 +7,13 @@
 // on POSIX, GetLastError on Windows) with the platform's description of it, in
 // UTF-8.
 class Error : public std::runtime_error {
-public:
+  public:
     Error(long number, std::string description);
 
     long Number() const { return number_; }
     const std::string& Description() const { return description_; }
 
-private:
+  private:
     long number_;
     std::string description_;
 };

@@ -9,6 +9,10 @@ Error ErrorFromNumber(long number) {
     return Error(number, std::strerror(static_cast<int>(number)));
 }
 
-Error LastError() { return ErrorFromNumber(errno); }
+Error LastError() {
+    return ErrorFromNumber(errno);
+}
 
-Error InvalidArgumentError() { return ErrorFromNumber(EINVAL); }
+Error InvalidArgumentError() {
+    return ErrorFromNumber(EINVAL);
+}

@@ -25,6 +25,10 @@ Error ErrorFromNumber(long number) {
     return Error(number, WideToUtf8(text));
 }
 
-Error LastError() { return ErrorFromNumber(static_cast<long>(GetLastError())); }
+Error LastError() {
+    return ErrorFromNumber(static_cast<long>(GetLastError()));
+}
 
-Error InvalidArgumentError() { return ErrorFromNumber(ERROR_INVALID_PARAMETER); }
+Error InvalidArgumentError() {
+    return ErrorFromNumber(ERROR_INVALID_PARAMETER);
+}

@@ -21,7 +21,7 @@ struct FolderId {
 // its subfolders, each enumerated once in walk order. Every method may throw
 // Error. Names are valid until the folder is destroyed.
 class Folder {
-public:
+  public:
     virtual ~Folder() = default;
 
     virtual FolderId Id() const = 0;
@@ -40,7 +40,7 @@ public:
 
 // The list file as the platform holds it: bytes go straight to the file.
 class OutputFile {
-public:
+  public:
     virtual ~OutputFile() = default;
 
     // Writes all of data, or throws with *written telling how much got through.
@@ -51,7 +51,7 @@ public:
 
 // The file services and the folder listing the list generation relies on.
 class FileSystem {
-public:
+  public:
     virtual ~FileSystem() = default;
 
     // The full path of a folder, as the listing reports it: normalised, without

@@ -18,7 +18,7 @@
 namespace {
 
 class Descriptor {
-public:
+  public:
     explicit Descriptor(int fd = -1) : fd_(fd) {}
     ~Descriptor() { Reset(); }
     Descriptor(const Descriptor&) = delete;
@@ -37,11 +37,13 @@ public:
         return fd;
     }
 
-private:
+  private:
     int fd_;
 };
 
-std::string CString(NativeView path) { return std::string(path); }
+std::string CString(NativeView path) {
+    return std::string(path);
+}
 
 int OpenFolderAt(int parent, const char* name) {
     int fd;
@@ -56,13 +58,14 @@ int OpenFolderAt(int parent, const char* name) {
 // each sorted by the bytes of their names. The descriptor stays open only
 // while subfolders remain to be opened relative to it.
 class PosixFolder final : public Folder {
-public:
+  public:
     PosixFolder(int fd, std::vector<char>& readBuffer) : fd_(fd), readBuffer_(readBuffer) {
         struct stat st;
         if (::fstat(fd_.Get(), &st) != 0) {
             throw LastError();
         }
-        id_ = FolderId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+        id_ =
+            FolderId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
         ReadEntries(readBuffer);
         if (folders_.empty()) {
             fd_.Reset();
@@ -107,7 +110,7 @@ public:
         return std::make_unique<PosixFolder>(fd, readBuffer_);
     }
 
-private:
+  private:
     NativeView NameAt(std::uint32_t offset) const {
         const char* start = names_.data() + offset;
         return NativeView(start, std::strlen(start));
@@ -182,7 +185,7 @@ void WriteAll(int fd, const char* data, std::size_t size, std::size_t* written) 
 }
 
 class PosixOutputFile final : public OutputFile {
-public:
+  public:
     explicit PosixOutputFile(int fd) : fd_(fd) {}
 
     void Write(const char* data, std::size_t size, std::size_t* written) override {
@@ -196,12 +199,12 @@ public:
         }
     }
 
-private:
+  private:
     Descriptor fd_;
 };
 
 class PosixFileSystem final : public FileSystem {
-public:
+  public:
     PosixFileSystem() : readBuffer_(kReadBufferSize) {
         // Each folder with subfolders still to open holds a descriptor, so a
         // deep tree needs as many as it is deep.
@@ -347,7 +350,7 @@ public:
         return std::make_unique<PosixOutputFile>(fd);
     }
 
-private:
+  private:
     static constexpr std::size_t kReadBufferSize = 128 * 1024;
 
     static void CopyBytes(int from, int to) {
@@ -373,4 +376,6 @@ private:
 
 }  // namespace
 
-std::unique_ptr<FileSystem> MakeNativeFileSystem() { return std::make_unique<PosixFileSystem>(); }
+std::unique_ptr<FileSystem> MakeNativeFileSystem() {
+    return std::make_unique<PosixFileSystem>();
+}

@@ -30,7 +30,7 @@ std::wstring Win32Path(NativeView path) {
 }
 
 class Handle {
-public:
+  public:
     explicit Handle(HANDLE handle = INVALID_HANDLE_VALUE) : handle_(handle) {}
     ~Handle() { Reset(); }
     Handle(const Handle&) = delete;
@@ -50,12 +50,12 @@ public:
         return handle;
     }
 
-private:
+  private:
     HANDLE handle_;
 };
 
 class FindHandle {
-public:
+  public:
     explicit FindHandle(HANDLE handle) : handle_(handle) {}
     ~FindHandle() {
         if (handle_ != INVALID_HANDLE_VALUE) {
@@ -66,7 +66,7 @@ public:
     FindHandle& operator=(const FindHandle&) = delete;
     HANDLE Get() const { return handle_; }
 
-private:
+  private:
     HANDLE handle_;
 };
 
@@ -74,7 +74,7 @@ private:
 // names into one arena, files and subfolders apart. Folder links and
 // junctions are subfolders, as the listing reports them.
 class WindowsFolder final : public Folder {
-public:
+  public:
     explicit WindowsFolder(NativeView path) {
         const std::wstring target = Win32Path(path);
         ReadId(target);
@@ -110,7 +110,7 @@ public:
         return std::make_unique<WindowsFolder>(path);
     }
 
-private:
+  private:
     NativeView NameAt(std::uint32_t offset) const {
         const wchar_t* start = names_.data() + offset;
         return NativeView(start, wcslen(start));
@@ -179,7 +179,7 @@ private:
 };
 
 class WindowsOutputFile final : public OutputFile {
-public:
+  public:
     explicit WindowsOutputFile(HANDLE handle) : handle_(handle) {}
 
     void Write(const char* data, std::size_t size, std::size_t* written) override {
@@ -205,12 +205,12 @@ public:
         }
     }
 
-private:
+  private:
     Handle handle_;
 };
 
 class WindowsFileSystem final : public FileSystem {
-public:
+  public:
     NativeString FolderPath(NativeView path) override {
         const std::wstring text(path);
         DWORD size = GetFullPathNameW(text.c_str(), 0, nullptr, nullptr);
@@ -302,6 +302,14 @@ public:
     }
 
     std::unique_ptr<OutputFile> CreateForWriting(NativeView path) override {
+        // Windows refuses to create a normal file over a hidden or system one;
+        // saying so here keeps hosts that would truncate it (Wine) from losing
+        // a list that the start-up never backed up.
+        const DWORD existing = GetFileAttributesW(Win32Path(path).c_str());
+        if (existing != INVALID_FILE_ATTRIBUTES &&
+            (existing & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0) {
+            throw ErrorFromNumber(ERROR_ACCESS_DENIED);
+        }
         HANDLE handle = CreateFileW(Win32Path(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ,
                                     nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (handle == INVALID_HANDLE_VALUE) {
@@ -313,4 +321,6 @@ public:
 
 }  // namespace
 
-std::unique_ptr<FileSystem> MakeNativeFileSystem() { return std::make_unique<WindowsFileSystem>(); }
+std::unique_ptr<FileSystem> MakeNativeFileSystem() {
+    return std::make_unique<WindowsFileSystem>();
+}

@@ -13,7 +13,7 @@
 // to go out stays held, so that nothing written is lost or reordered: the next
 // flush tries it again.
 class ListFile {
-public:
+  public:
     static constexpr std::size_t kDefaultBlockSize = 256 * 1024;
 
     explicit ListFile(std::unique_ptr<OutputFile> file, std::size_t blockSize = kDefaultBlockSize);
@@ -48,7 +48,7 @@ public:
 
     bool IsOpen() const { return file_ != nullptr; }
 
-private:
+  private:
     void WriteHeld();
 
     std::unique_ptr<OutputFile> file_;

@@ -8,7 +8,9 @@
 
 ListGenerator::ListGenerator(FileSystem& fileSystem, NativeString programDirectory,
                              std::size_t blockSize)
-    : fileSystem_(fileSystem), programDirectory_(std::move(programDirectory)), blockSize_(blockSize) {}
+    : fileSystem_(fileSystem),
+      programDirectory_(std::move(programDirectory)),
+      blockSize_(blockSize) {}
 
 void ListGenerator::Form_Load() {
     if (listFile_ != nullptr) {
@@ -25,8 +27,7 @@ void ListGenerator::Form_Load() {
         }
         fileSystem_.Remove(listPath);
     }
-    auto listFile =
-        std::make_unique<ListFile>(fileSystem_.CreateForWriting(listPath), blockSize_);
+    auto listFile = std::make_unique<ListFile>(fileSystem_.CreateForWriting(listPath), blockSize_);
     listFile->WriteAsciiLine(kImageNameLine);
     listFile->WriteAsciiLine(kImageSizeLine);
     listFile->Flush();

@@ -13,7 +13,7 @@
 // Every operation runs on the caller's thread and throws Error for what it
 // does not recover from itself.
 class ListGenerator {
-public:
+  public:
     // programDirectory has no trailing separator unless it is a root.
     ListGenerator(FileSystem& fileSystem, NativeString programDirectory,
                   std::size_t blockSize = ListFile::kDefaultBlockSize);
@@ -37,7 +37,7 @@ public:
     NativeString BackupPath() const { return programDirectory_ + kBackupFileSuffix; }
     NativeString SourcePath() const { return programDirectory_ + kSourceFolderSuffix; }
 
-private:
+  private:
     void WalkFolder(std::unique_ptr<Folder> folder, ClickSummary& summary);
     void WriteFileEntries(Folder& folder, ClickSummary& summary);
     void WriteFileEntry(NativeView path, ClickSummary& summary);

@@ -5,4 +5,6 @@ void AppendNarrow(NativeView text, std::string& out, bool* replaced) {
     *replaced = false;
 }
 
-std::string DisplayText(NativeView text) { return std::string(text); }
+std::string DisplayText(NativeView text) {
+    return std::string(text);
+}

@@ -53,4 +53,6 @@ void AppendNarrow(NativeView text, std::string& out, bool* replaced) {
     *replaced = unicodePage ? HasLoneSurrogate(text) : usedDefault != FALSE;
 }
 
-std::string DisplayText(NativeView text) { return WideToUtf8(text); }
+std::string DisplayText(NativeView text) {
+    return WideToUtf8(text);
+}

@@ -7,8 +7,8 @@ name="${2:-unit tests (Windows, under Wine)}"
 prefix="$(mktemp -d /tmp/obey-wine.XXXXXX)"
 trap 'wineserver -k >/dev/null 2>&1; rm -rf "$prefix"' EXIT
 export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-# A fixed locale gives a known ANSI code page (1252) for the encoding cases.
-export LANG=en_US.UTF-8 LC_ALL=
+# A fixed locale gives a known ANSI code page (1252) for the encoding cases, with UTF-8 file names on the host.
+export LANG=C.UTF-8 LC_ALL=
 echo "=== $name"
 wine wineboot -i >/dev/null 2>&1
 if wine "$root/build/win64/tests/obey_tests.exe"; then

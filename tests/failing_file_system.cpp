@@ -4,14 +4,18 @@
 
 #include "error.h"
 
-long InjectedErrorNumber() { return 5; }  // EIO on POSIX, access denied on Windows
+long InjectedErrorNumber() {
+    return 5;
+}  // EIO on POSIX, access denied on Windows
 
 namespace {
 
-[[noreturn]] void Fail() { throw ErrorFromNumber(InjectedErrorNumber()); }
+[[noreturn]] void Fail() {
+    throw ErrorFromNumber(InjectedErrorNumber());
+}
 
 class FailingFolder final : public Folder {
-public:
+  public:
     FailingFolder(FailingFileSystem& owner, FaultPlan& plan, std::unique_ptr<Folder> real,
                   NativeView path)
         : owner_(owner), plan_(plan), real_(std::move(real)), path_(path) {}
@@ -50,7 +54,7 @@ public:
         return owner_.Wrap(real_->OpenSubFolder(name, path), path);
     }
 
-private:
+  private:
     FailingFileSystem& owner_;
     FaultPlan& plan_;
     std::unique_ptr<Folder> real_;
@@ -60,7 +64,7 @@ private:
 };
 
 class FailingOutputFile final : public OutputFile {
-public:
+  public:
     FailingOutputFile(FaultPlan& plan, std::unique_ptr<OutputFile> real)
         : plan_(plan), real_(std::move(real)) {}
 
@@ -85,7 +89,7 @@ public:
 
     void Close() override { real_->Close(); }
 
-private:
+  private:
     FaultPlan& plan_;
     std::unique_ptr<OutputFile> real_;
 };
@@ -95,7 +99,9 @@ private:
 FailingFileSystem::FailingFileSystem(FaultPlan& plan)
     : plan_(plan), real_(MakeNativeFileSystem()) {}
 
-NativeString FailingFileSystem::FolderPath(NativeView path) { return real_->FolderPath(path); }
+NativeString FailingFileSystem::FolderPath(NativeView path) {
+    return real_->FolderPath(path);
+}
 
 std::unique_ptr<Folder> FailingFileSystem::OpenFolder(NativeView path) {
     if (plan_.failOpen.count(NativeString(path)) != 0) {
@@ -108,13 +114,17 @@ std::unique_ptr<Folder> FailingFileSystem::Wrap(std::unique_ptr<Folder> folder, 
     return std::make_unique<FailingFolder>(*this, plan_, std::move(folder), path);
 }
 
-bool FailingFileSystem::IsNormalFile(NativeView path) { return real_->IsNormalFile(path); }
+bool FailingFileSystem::IsNormalFile(NativeView path) {
+    return real_->IsNormalFile(path);
+}
 
 std::string FailingFileSystem::ReadStart(NativeView path, std::size_t limit) {
     return real_->ReadStart(path, limit);
 }
 
-void FailingFileSystem::CheckRemovable(NativeView path) { real_->CheckRemovable(path); }
+void FailingFileSystem::CheckRemovable(NativeView path) {
+    real_->CheckRemovable(path);
+}
 
 void FailingFileSystem::CopyOver(NativeView from, NativeView to) {
     if (plan_.failCopy) {

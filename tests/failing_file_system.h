@@ -12,9 +12,9 @@
 // walk and of the list's life can be made to fail, on a real tree.
 // Folders are named by their full path, as the walk passes it.
 struct FaultPlan {
-    std::set<NativeString> failOpen;                     // opening the folder
-    std::map<NativeString, std::size_t> failFilesAfter;  // listing its files, after n of them
-    std::set<NativeString> failSubFolderCount;           // counting its subfolders
+    std::set<NativeString> failOpen;                       // opening the folder
+    std::map<NativeString, std::size_t> failFilesAfter;    // listing its files, after n of them
+    std::set<NativeString> failSubFolderCount;             // counting its subfolders
     std::map<NativeString, std::size_t> failAdvanceAfter;  // advancing its subfolders, after n
 
     bool failCopy = false;
@@ -33,7 +33,7 @@ struct FaultPlan {
 long InjectedErrorNumber();
 
 class FailingFileSystem final : public FileSystem {
-public:
+  public:
     explicit FailingFileSystem(FaultPlan& plan);
 
     NativeString FolderPath(NativeView path) override;
@@ -47,7 +47,7 @@ public:
 
     std::unique_ptr<Folder> Wrap(std::unique_ptr<Folder> folder, NativeView path);
 
-private:
+  private:
     FaultPlan& plan_;
     std::unique_ptr<FileSystem> real_;
 };

@@ -14,7 +14,7 @@ const std::string kHeader = "rofsname=CG33.smg\r\nrofssize=0x40000000\r\n";
 const std::string kRealList = kHeader + "file=/old/ROFS/a    /a\r\n";
 
 class Lifecycle : public ::testing::Test {
-protected:
+  protected:
     TestDirectory dir;
     FaultPlan plan;
     FailingFileSystem fileSystem{plan};
@@ -40,8 +40,9 @@ TEST_F(Lifecycle, NoEarlierListLeavesAnOldBackupAlone) {
 TEST_F(Lifecycle, EarlierListBecomesTheBackupByteForByte) {
     const std::string earlier = kRealList + std::string("\0\xff tail without line end", 23);
     WriteBytes(dir.List(), earlier);
-    WriteBytes(dir.Backup(), "older backup that is longer than the list, to catch a missing truncate " +
-                                 std::string(200, 'x'));
+    WriteBytes(dir.Backup(),
+               "older backup that is longer than the list, to catch a missing truncate " +
+                   std::string(200, 'x'));
     generator.Form_Load();
     EXPECT_EQ(ReadBytes(dir.Backup()), earlier);
     EXPECT_EQ(ReadBytes(dir.List()), kHeader);
@@ -65,7 +66,8 @@ TEST_F(Lifecycle, AnythingButTheExactHeaderIsBackedUp) {
         ListGenerator other(fileSystem, fresh.Native());
         other.Form_Load();
         other.Form_Unload();
-        EXPECT_EQ(ReadBytes(fresh.Backup()), earlier) << "earlier list: " << earlier.size() << " bytes";
+        EXPECT_EQ(ReadBytes(fresh.Backup()), earlier)
+            << "earlier list: " << earlier.size() << " bytes";
     }
 }
 

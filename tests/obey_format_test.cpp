@@ -8,7 +8,9 @@
 
 namespace {
 
-NativeString N(std::string_view ascii) { return NativeFromAscii(ascii); }
+NativeString N(std::string_view ascii) {
+    return NativeFromAscii(ascii);
+}
 
 std::string Narrow(NativeView text) {
     std::string out;
@@ -19,7 +21,7 @@ std::string Narrow(NativeView text) {
 
 // Collects what reaches the file, write by write.
 class MemoryFile final : public OutputFile {
-public:
+  public:
     explicit MemoryFile(std::vector<std::string>& writes) : writes_(writes) {}
     void Write(const char* data, std::size_t size, std::size_t* written) override {
         writes_.emplace_back(data, size);
@@ -27,7 +29,7 @@ public:
     }
     void Close() override { writes_.push_back("<closed>"); }
 
-private:
+  private:
     std::vector<std::string>& writes_;
 };
 

@@ -12,7 +12,7 @@ namespace fs = std::filesystem;
 // A program directory of its own under the system's temporary folder, removed
 // with everything in it when the test ends.
 class TestDirectory {
-public:
+  public:
     TestDirectory();
     ~TestDirectory();
     TestDirectory(const TestDirectory&) = delete;
@@ -28,7 +28,7 @@ public:
     void AddFile(std::string_view relative, std::string_view content = "x") const;
     void AddFolder(std::string_view relative) const;
 
-private:
+  private:
     fs::path path_;
 };
 

@@ -11,7 +11,7 @@ namespace {
 
 // ROFS: top.txt, A{a1,a2,A1{x}}, B{b1,b2,b3,B1{y}}, C{c1}
 class WalkFaults : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         for (const char* file : kAll) {
             dir.AddFile(file);
@@ -47,9 +47,9 @@ protected:
         return folders;
     }
 
-    static constexpr const char* kAll[] = {"top.txt", "A/a1.txt", "A/a2.txt", "A/A1/x.txt",
-                                           "B/b1.txt", "B/b2.txt", "B/b3.txt", "B/B1/y.txt",
-                                           "C/c1.txt"};
+    static constexpr const char* kAll[] = {"top.txt",    "A/a1.txt",   "A/a2.txt",
+                                           "A/A1/x.txt", "B/b1.txt",   "B/b2.txt",
+                                           "B/b3.txt",   "B/B1/y.txt", "C/c1.txt"};
 
     TestDirectory dir;
     FaultPlan plan;

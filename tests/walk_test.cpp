@@ -10,7 +10,7 @@
 namespace {
 
 class Walk : public ::testing::Test {
-protected:
+  protected:
     TestDirectory dir;
     std::unique_ptr<FileSystem> fileSystem = MakeNativeFileSystem();
     ListGenerator generator{*fileSystem, dir.Native()};
