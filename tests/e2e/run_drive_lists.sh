@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# The driver on whole trees, against lists computed independently: 20,000
+# files in 2,000 folders natively, and the sample tree under Wine.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/../.." && pwd)"
+work="$(mktemp -d /tmp/obey-drive.XXXXXX)"
+trap 'rm -rf "$work"; [ -n "${WINEPREFIX:-}" ] && { wineserver -k >/dev/null 2>&1 || true; rm -rf "$WINEPREFIX"; }' EXIT
+
+# 2,000 folders in a tree up to four deep, ten files in each.
+python3 - "$work/big/ROFS" <<'PY'
+import os, random, sys
+base = sys.argv[1]
+rng = random.Random(20000)
+folders = [base]
+os.makedirs(base)
+while len(folders) < 2000:
+    parent = rng.choice(folders[:max(1, len(folders))])
+    if parent.count(os.sep) - base.count(os.sep) >= 4:
+        continue
+    name = "".join(rng.choice("abcdefgXYZ0129 _-") for _ in range(rng.randint(3, 12))).strip() or "d"
+    path = os.path.join(parent, name)
+    if os.path.exists(path):
+        continue
+    os.mkdir(path)
+    folders.append(path)
+for i, folder in enumerate(folders):
+    for j in range(10):
+        open(os.path.join(folder, "f%d_%d.%s" % (i, j, rng.choice(["txt", "dll", "exe", "R01"]))), "w").close()
+PY
+"$root/build/linux/obey_drive" "$work/big" > "$work/big.out"
+grep -q "^click 1: 20000 file lines, 0 problems$" "$work/big.out"
+python3 "$root/tests/e2e/expected_list.py" "$work/big" "$work/big/ROFS" / utf-8 > "$work/big.expected"
+cmp "$work/big/ROFS.obey" "$work/big.expected"
+echo "20,000 files: list identical to the independent one"
+
+# The sample tree, natively and under Wine: a.txt in ROFS, b.dll in sys/bin.
+mkdir -p "$work/tool/ROFS/sys/bin"
+echo a > "$work/tool/ROFS/a.txt"
+echo b > "$work/tool/ROFS/sys/bin/b.dll"
+"$root/build/linux/obey_drive" "$work/tool" 2 > /dev/null
+printf 'rofsname=CG33.smg\r\nrofssize=0x40000000\r\nfile=%s/ROFS/a.txt    /a.txt\r\nfile=%s/ROFS/sys/bin/b.dll    /sys/bin/b.dll\r\n' \
+    "$work/tool" "$work/tool" > "$work/one"
+cat "$work/one" > "$work/two"
+tail -n 2 "$work/one" >> "$work/two"
+cmp "$work/tool/ROFS.obey" "$work/two"
+rm "$work/tool/ROFS.obey"
+
+export WINEPREFIX="$(mktemp -d /tmp/obey-wine.XXXXXX)" WINEDEBUG=-all LANG=C.UTF-8
+wine wineboot -i >/dev/null 2>&1
+winroot="Z:$(echo "$work/tool" | tr / '\\')"
+wine "$root/build/win64/obey_drive.exe" "$winroot" > /dev/null
+printf 'rofsname=CG33.smg\r\nrofssize=0x40000000\r\nfile=%s\\ROFS\\a.txt    \\a.txt\r\nfile=%s\\ROFS\\sys\\bin\\b.dll    \\sys\\bin\\b.dll\r\n' \
+    "$winroot" "$winroot" > "$work/win"
+cmp "$work/tool/ROFS.obey" "$work/win"
+echo "sample tree: lists identical natively and under Wine"
+
+# A failing operation exits non-zero with the error's number and description.
+rm -rf "$work/tool/ROFS"
+if "$root/build/linux/obey_drive" "$work/tool" > /dev/null 2> "$work/err"; then
+    echo "a click without ROFS succeeded" >&2
+    exit 1
+fi
+grep -q "click failed: error 2: " "$work/err"
