@@ -10,13 +10,13 @@
 namespace {
 
 class BusyScope {
-public:
+  public:
     explicit BusyScope(FormFeedback& feedback) : feedback_(feedback) { feedback_.SetBusy(true); }
     ~BusyScope() { feedback_.SetBusy(false); }
     BusyScope(const BusyScope&) = delete;
     BusyScope& operator=(const BusyScope&) = delete;
 
-private:
+  private:
     FormFeedback& feedback_;
 };
 

@@ -8,7 +8,7 @@
 
 // What a platform's window does with the outcome of an event.
 class FormFeedback {
-public:
+  public:
     virtual ~FormFeedback() = default;
 
     // A modal box with the error icon, titled with the caption. UTF-8.
@@ -25,7 +25,7 @@ public:
 // the reports the user sees. Every error stops here: the window decides
 // from the result whether the program goes on.
 class FormEvents {
-public:
+  public:
     FormEvents(FileSystem& fileSystem, NativeString programDirectory, FormFeedback& feedback);
 
     // Before the window is shown. False when the list could not be opened:
@@ -42,7 +42,7 @@ public:
     // the several ways a window can end do not report twice.
     bool Unload();
 
-private:
+  private:
     ListGenerator generator_;
     FormFeedback& feedback_;
     bool unloaded_ = false;

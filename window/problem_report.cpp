@@ -15,12 +15,14 @@ struct KindText {
 // In the order the groups appear: what lost lines from the list first.
 constexpr std::array<KindText, kProblemKindCount> kKindTexts = {{
     {ProblemKind::kFolderIncomplete, "未能完整列出的文件夹"},
-    {ProblemKind::kNameNotInCodePage, "名称含有系统代码页以外的字符、已用替代字符写入的文件"},
-    {ProblemKind::kLineBreakInName, "名称含有换行符、已跳过的文件或文件夹"},
-    {ProblemKind::kFolderLoop, "指回上层文件夹、已跳过的文件夹链接"},
+    {ProblemKind::kNameNotInCodePage, "名称超出系统代码页、已用替代字符写入的文件"},
+    {ProblemKind::kLineBreakInName, "名称含换行符、已跳过的文件或文件夹"},
+    {ProblemKind::kFolderLoop, "指回上层、已跳过的文件夹链接"},
 }};
 
-std::string Number(std::uint64_t value) { return std::to_string(value); }
+std::string Number(std::uint64_t value) {
+    return std::to_string(value);
+}
 
 void AppendEscape(std::string& out, unsigned char c) {
     switch (c) {
@@ -111,8 +113,7 @@ std::string ProblemReport(const ClickSummary& summary) {
     if (!summary.HasProblems()) {
         return {};
     }
-    std::string report = "已生成文件，但有 " + Number(summary.ProblemCount()) +
-                         " 处问题，列表中可能缺少文件：\n";
+    std::string report = "生成列表时遇到 " + Number(summary.ProblemCount()) + " 处问题：\n";
     std::size_t listed = 0;
     for (const KindText& kindText : kKindTexts) {
         const std::uint64_t count = summary.Count(kindText.kind);

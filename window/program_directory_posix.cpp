@@ -16,7 +16,8 @@ NativeString ProgramDirectory() {
             throw LastError();
         }
         if (static_cast<std::size_t>(length) < buffer.size()) {
-            return DirectoryOfExecutable(NativeView(buffer.data(), static_cast<std::size_t>(length)));
+            return DirectoryOfExecutable(
+                NativeView(buffer.data(), static_cast<std::size_t>(length)));
         }
         buffer.resize(buffer.size() * 2);
     }

@@ -1,0 +1,299 @@
+// Form1 as a native Win32 window: the controls of the form design at the
+// window's DPI, the three handled events wired to the list, and the reports.
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <array>
+#include <memory>
+#include <string>
+
+#include "dpi_win32.h"
+#include "error.h"
+#include "error_report.h"
+#include "file_system.h"
+#include "form_design.h"
+#include "form_events.h"
+#include "program_directory.h"
+#include "resources/resource_ids.h"
+#include "utf8_win32.h"
+
+namespace {
+
+constexpr wchar_t kClassName[] = L"ObeyGenForm1";
+constexpr int kFirstControlId = 100;  // + tab index
+constexpr int kCommand1Id = kFirstControlId;
+constexpr DWORD kFormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+constexpr DWORD kFormExStyle = 0;
+
+std::wstring Caption() {
+    return Utf8ToWide(kFormCaption);
+}
+
+void ShowBox(HWND owner, const std::string& text, UINT icon) {
+    MessageBoxW(owner, Utf8ToWide(text).c_str(), Caption().c_str(), MB_OK | icon);
+}
+
+class Form1 : public FormFeedback {
+  public:
+    Form1(HINSTANCE instance, FileSystem& fileSystem, NativeString programDirectory)
+        : instance_(instance), events_(fileSystem, std::move(programDirectory), *this) {}
+
+    ~Form1() override { ReleaseScaledResources(); }
+
+    int Run(int showCommand);
+
+    void ShowError(const std::string& text) override { ShowBox(Owner(), text, MB_ICONERROR); }
+    void ShowWarning(const std::string& text) override { ShowBox(Owner(), text, MB_ICONWARNING); }
+    void SetBusy(bool busy) override {
+        // No message is handled while a walk runs, so the cursor set here
+        // stays until the walk returns.
+        if (busy) {
+            previousCursor_ = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+        } else {
+            SetCursor(previousCursor_ != nullptr ? previousCursor_
+                                                 : LoadCursorW(nullptr, IDC_ARROW));
+        }
+    }
+
+  private:
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+
+    bool Register();
+    void CreateControls();
+    void ApplyDpi(UINT dpi);
+    void ReleaseScaledResources();
+    HWND Owner() const {
+        return window_ != nullptr && IsWindowVisible(window_) ? window_ : nullptr;
+    }
+
+    HINSTANCE instance_;
+    FormEvents events_;
+    HWND window_ = nullptr;
+    std::array<HWND, kControlCount> controls_{};
+    HFONT font_ = nullptr;
+    HICON bigIcon_ = nullptr;
+    HICON smallIcon_ = nullptr;
+    HWND focusBeforeDeactivation_ = nullptr;
+    HCURSOR previousCursor_ = nullptr;
+    int exitCode_ = 0;
+};
+
+bool Form1::Register() {
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = &Form1::WindowProc;
+    windowClass.hInstance = instance_;
+    windowClass.hIcon = LoadIconW(instance_, MAKEINTRESOURCEW(IDI_PROGRAM));
+    windowClass.hIconSm = static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(IDI_PROGRAM),
+                                                        IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                                        GetSystemMetrics(SM_CYSMICON), 0));
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    windowClass.lpszClassName = kClassName;
+    return RegisterClassExW(&windowClass) != 0;
+}
+
+int Form1::Run(int showCommand) {
+    if (!Register()) {
+        ShowError(ErrorReport(LastError()));
+        return 1;
+    }
+    // Created hidden at the default place; the size is set once the window
+    // knows the DPI of the monitor it landed on.
+    window_ = CreateWindowExW(kFormExStyle, kClassName, Caption().c_str(), kFormStyle,
+                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr,
+                              nullptr, instance_, this);
+    if (window_ == nullptr) {
+        ShowError(ErrorReport(LastError()));
+        return 1;
+    }
+    // The load event: the window exists but is not shown, and is never shown
+    // when the list cannot be opened.
+    if (!events_.Load()) {
+        DestroyWindow(window_);
+        return 1;
+    }
+    ShowWindow(window_, showCommand);
+    UpdateWindow(window_);
+    SetFocus(controls_[0]);
+
+    MSG message;
+    BOOL got;
+    while ((got = GetMessageW(&message, nullptr, 0, 0)) != 0) {
+        if (got == -1) {
+            return 1;
+        }
+        // Tab, Space and Enter work as in a dialog box.
+        if (!IsDialogMessageW(window_, &message)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
+    return exitCode_;
+}
+
+void Form1::CreateControls() {
+    // Created in tab order, which makes it the order Tab follows.
+    for (const ControlDesign& design : kControls) {
+        const bool button = design.kind == ControlKind::kPushButton;
+        // The only button is the default one, so that Enter presses it as in a
+        // dialog box; a label wraps its text unless it is a one-liner.
+        const DWORD style = WS_CHILD | WS_VISIBLE |
+                            (button ? WS_TABSTOP | BS_DEFPUSHBUTTON
+                                    : SS_NOPREFIX | (design.wraps ? SS_LEFT : SS_LEFTNOWORDWRAP));
+        controls_[design.tabIndex] = CreateWindowExW(
+            0, button ? L"BUTTON" : L"STATIC", Utf8ToWide(design.text).c_str(), style, 0, 0, 0, 0,
+            window_,
+            reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstControlId + design.tabIndex)),
+            instance_, nullptr);
+    }
+}
+
+void Form1::ReleaseScaledResources() {
+    if (font_ != nullptr) {
+        DeleteObject(font_);
+    }
+    for (HICON icon : {bigIcon_, smallIcon_}) {
+        if (icon != nullptr) {
+            DestroyIcon(icon);
+        }
+    }
+    font_ = nullptr;
+    bigIcon_ = smallIcon_ = nullptr;
+}
+
+// Everything measured in twips or points is measured anew for the DPI.
+void Form1::ApplyDpi(UINT dpi) {
+    HFONT oldFont = font_;
+    HICON oldBig = bigIcon_;
+    HICON oldSmall = smallIcon_;
+    font_ = CreateMessageFont(dpi);
+    for (const ControlDesign& design : kControls) {
+        HWND control = controls_[design.tabIndex];
+        const PixelRect box = ToPixels(design.box, static_cast<int>(dpi));
+        SetWindowPos(control, nullptr, box.left, box.top, box.width, box.height,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
+    }
+    const auto loadIcon = [&](int widthMetric, int heightMetric) {
+        return static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(IDI_PROGRAM), IMAGE_ICON,
+                                             SystemMetricForDpi(widthMetric, dpi),
+                                             SystemMetricForDpi(heightMetric, dpi), 0));
+    };
+    bigIcon_ = loadIcon(SM_CXICON, SM_CYICON);
+    smallIcon_ = loadIcon(SM_CXSMICON, SM_CYSMICON);
+    SendMessageW(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_));
+    SendMessageW(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
+    if (oldFont != nullptr) {
+        DeleteObject(oldFont);
+    }
+    if (oldBig != nullptr) {
+        DestroyIcon(oldBig);
+    }
+    if (oldSmall != nullptr) {
+        DestroyIcon(oldSmall);
+    }
+}
+
+LRESULT CALLBACK Form1::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    Form1* form;
+    if (message == WM_NCCREATE) {
+        form = static_cast<Form1*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        form->window_ = window;
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
+    } else {
+        form = reinterpret_cast<Form1*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    }
+    if (form == nullptr) {
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+    return form->Handle(message, wParam, lParam);
+}
+
+LRESULT Form1::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_CREATE: {
+            CreateControls();
+            const UINT dpi = WindowDpi(window_);
+            ApplyDpi(dpi);
+            const SIZE frame =
+                FrameSizeForClient(TwipsToPixels(kFormClientWidthTwips, static_cast<int>(dpi)),
+                                   TwipsToPixels(kFormClientHeightTwips, static_cast<int>(dpi)),
+                                   kFormStyle, kFormExStyle, dpi);
+            SetWindowPos(window_, nullptr, 0, 0, frame.cx, frame.cy,
+                         SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+            return 0;
+        }
+        case WM_DPICHANGED: {
+            ApplyDpi(HIWORD(wParam));
+            const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+            SetWindowPos(window_, nullptr, suggested->left, suggested->top,
+                         suggested->right - suggested->left, suggested->bottom - suggested->top,
+                         SWP_NOZORDER | SWP_NOACTIVATE);
+            return 0;
+        }
+        case WM_COMMAND:
+            if (LOWORD(wParam) == kCommand1Id && HIWORD(wParam) == BN_CLICKED) {
+                events_.Click();
+                return 0;
+            }
+            break;
+        case WM_ACTIVATE:
+            // As a dialog box does: the focus goes back to the control that had
+            // it, so that Enter still presses the button after a message box.
+            if (LOWORD(wParam) == WA_INACTIVE) {
+                HWND focus = GetFocus();
+                if (focus != nullptr && IsChild(window_, focus)) {
+                    focusBeforeDeactivation_ = focus;
+                }
+            } else if (!HIWORD(wParam)) {
+                SetFocus(focusBeforeDeactivation_ != nullptr ? focusBeforeDeactivation_
+                                                             : controls_[0]);
+            }
+            return 0;
+        case WM_CLOSE:
+            // The close button, the system menu and Alt+F4 all arrive here.
+            if (!events_.Unload()) {
+                exitCode_ = 1;
+            }
+            DestroyWindow(window_);
+            return 0;
+        case WM_QUERYENDSESSION:
+            return TRUE;
+        case WM_ENDSESSION:
+            // The session ends: the process may be stopped once this returns.
+            if (wParam) {
+                events_.Unload();
+            }
+            return 0;
+        case WM_DESTROY:
+            PostQuitMessage(exitCode_);
+            return 0;
+        case WM_NCDESTROY: {
+            HWND window = window_;
+            SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+            window_ = nullptr;
+            return DefWindowProcW(window, message, wParam, lParam);
+        }
+    }
+    return DefWindowProcW(window_, message, wParam, lParam);
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&controls);
+    NativeString programDirectory;
+    try {
+        programDirectory = ProgramDirectory();
+    } catch (const Error& error) {
+        ShowBox(nullptr, ErrorReport(error), MB_ICONERROR);
+        return 1;
+    }
+    std::unique_ptr<FileSystem> fileSystem = MakeNativeFileSystem();
+    Form1 form(instance, *fileSystem, std::move(programDirectory));
+    return form.Run(showCommand);
+}
