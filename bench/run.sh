@@ -221,8 +221,8 @@ le() { awk -v a="$1" -v b="$2" 'BEGIN { print (a <= b) ? 1 : 0 }'; }
 for kind in $trees; do
     # A walk that allocates per file shows it most in one wide folder.
     if [ "${folders[$kind]}" = 1 ]; then
-        verdict "$kind: ${allocations[$kind]} allocations for ${files[$kind]} files (at most 1 per 100)" \
-            "$(le "${allocations[$kind]}" "$((files[$kind] / 100))")"
+        verdict "$kind: ${allocations[$kind]} allocations for ${files[$kind]} files (at most 1 per 20)" \
+            "$(le "${allocations[$kind]}" "$((files[$kind] / 20))")"
     fi
 done
 if ((!quick)); then

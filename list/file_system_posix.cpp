@@ -1,174 +1,22 @@
 #include "file_system.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
-#include <cstdint>
-#include <cstring>
-#include <optional>
 #include <vector>
 
+#include "descriptor_posix.h"
 #include "error.h"
+#include "folder_posix.h"
 
 namespace {
-
-class Descriptor {
-  public:
-    explicit Descriptor(int fd = -1) : fd_(fd) {}
-    ~Descriptor() { Reset(); }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-
-    int Get() const { return fd_; }
-    void Reset() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-            fd_ = -1;
-        }
-    }
-    int Release() {
-        int fd = fd_;
-        fd_ = -1;
-        return fd;
-    }
-
-  private:
-    int fd_;
-};
 
 std::string CString(NativeView path) {
     return std::string(path);
 }
-
-int OpenFolderAt(int parent, const char* name) {
-    int fd;
-    do {
-        fd = ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY);
-    } while (fd < 0 && errno == EINTR);
-    return fd;
-}
-
-// One folder, read in full when it is opened: getdents64 into a buffer shared
-// by the whole walk, names into one arena per folder, files and subfolders
-// each sorted by the bytes of their names. The descriptor stays open only
-// while subfolders remain to be opened relative to it.
-class PosixFolder final : public Folder {
-  public:
-    PosixFolder(int fd, std::vector<char>& readBuffer) : fd_(fd), readBuffer_(readBuffer) {
-        struct stat st;
-        if (::fstat(fd_.Get(), &st) != 0) {
-            throw LastError();
-        }
-        id_ =
-            FolderId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
-        ReadEntries(readBuffer);
-        if (folders_.empty()) {
-            fd_.Reset();
-        }
-    }
-
-    FolderId Id() const override { return id_; }
-
-    bool NextFile(NativeView* name) override {
-        if (nextFile_ < files_.size()) {
-            *name = NameAt(files_[nextFile_++]);
-            return true;
-        }
-        if (listingError_) {
-            Error error = *listingError_;
-            listingError_.reset();
-            throw error;
-        }
-        return false;
-    }
-
-    std::size_t SubFolderCount() override { return folders_.size(); }
-
-    bool NextSubFolder(NativeView* name) override {
-        if (nextFolder_ >= folders_.size()) {
-            return false;
-        }
-        *name = NameAt(folders_[nextFolder_++]);
-        return true;
-    }
-
-    // Opened relative to this folder, so no path length limit applies.
-    std::unique_ptr<Folder> OpenSubFolder(NativeView name, NativeView /*path*/) override {
-        // Names come from the arena, where each ends in NUL.
-        int fd = OpenFolderAt(fd_.Get(), name.data());
-        if (fd < 0) {
-            throw LastError();
-        }
-        if (nextFolder_ >= folders_.size()) {
-            fd_.Reset();
-        }
-        return std::make_unique<PosixFolder>(fd, readBuffer_);
-    }
-
-  private:
-    NativeView NameAt(std::uint32_t offset) const {
-        const char* start = names_.data() + offset;
-        return NativeView(start, std::strlen(start));
-    }
-
-    void ReadEntries(std::vector<char>& buffer) {
-        for (;;) {
-            ssize_t size = ::getdents64(fd_.Get(), buffer.data(), buffer.size());
-            if (size < 0) {
-                if (errno == EINTR) {
-                    continue;
-                }
-                listingError_ = LastError();
-                break;
-            }
-            if (size == 0) {
-                break;
-            }
-            for (ssize_t at = 0; at < size;) {
-                const auto* entry = reinterpret_cast<const struct dirent64*>(buffer.data() + at);
-                at += entry->d_reclen;
-                AddEntry(entry->d_name, entry->d_type);
-            }
-        }
-        auto byBytes = [this](std::uint32_t a, std::uint32_t b) {
-            return std::strcmp(names_.data() + a, names_.data() + b) < 0;
-        };
-        std::sort(files_.begin(), files_.end(), byBytes);
-        std::sort(folders_.begin(), folders_.end(), byBytes);
-    }
-
-    void AddEntry(const char* name, unsigned char type) {
-        if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) {
-            return;
-        }
-        bool isFolder = type == DT_DIR;
-        if (type == DT_LNK || type == DT_UNKNOWN) {
-            // A link to a folder is walked as a folder; a dangling link, or
-            // an entry gone meanwhile, is listed as the file the listing saw.
-            struct stat st;
-            isFolder = ::fstatat(fd_.Get(), name, &st, 0) == 0 && S_ISDIR(st.st_mode);
-        }
-        const std::size_t length = std::strlen(name);
-        const auto offset = static_cast<std::uint32_t>(names_.size());
-        names_.insert(names_.end(), name, name + length + 1);
-        (isFolder ? folders_ : files_).push_back(offset);
-    }
-
-    Descriptor fd_;
-    FolderId id_;
-    std::vector<char> names_;
-    std::vector<std::uint32_t> files_;
-    std::vector<std::uint32_t> folders_;
-    std::size_t nextFile_ = 0;
-    std::size_t nextFolder_ = 0;
-    std::optional<Error> listingError_;
-    std::vector<char>& readBuffer_;
-};
 
 void WriteAll(int fd, const char* data, std::size_t size, std::size_t* written) {
     *written = 0;
@@ -205,7 +53,7 @@ class PosixOutputFile final : public OutputFile {
 
 class PosixFileSystem final : public FileSystem {
   public:
-    PosixFileSystem() : readBuffer_(kReadBufferSize) {
+    PosixFileSystem() {
         // Each folder with subfolders still to open holds a descriptor, so a
         // deep tree needs as many as it is deep.
         struct rlimit limit;
@@ -250,12 +98,7 @@ class PosixFileSystem final : public FileSystem {
     }
 
     std::unique_ptr<Folder> OpenFolder(NativeView path) override {
-        const std::string text = CString(path);
-        int fd = OpenFolderAt(AT_FDCWD, text.c_str());
-        if (fd < 0) {
-            throw LastError();
-        }
-        return std::make_unique<PosixFolder>(fd, readBuffer_);
+        return OpenPosixFolder(AT_FDCWD, CString(path).c_str(), listings_);
     }
 
     bool IsNormalFile(NativeView path) override {
@@ -351,8 +194,6 @@ class PosixFileSystem final : public FileSystem {
     }
 
   private:
-    static constexpr std::size_t kReadBufferSize = 128 * 1024;
-
     static void CopyBytes(int from, int to) {
         std::vector<char> buffer(64 * 1024);
         for (;;) {
@@ -371,7 +212,7 @@ class PosixFileSystem final : public FileSystem {
         }
     }
 
-    std::vector<char> readBuffer_;
+    FolderListings listings_;
 };
 
 }  // namespace
