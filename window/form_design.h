@@ -41,7 +41,7 @@ inline constexpr std::string_view kCommand1Text = "点击生成文件";
 inline constexpr std::string_view kLabel1Text = "把文件夹复制到同目录ROFS目录下";
 // One line in a box of 1575 by 255 twips: short enough for the system font
 // of every supported platform at any scale.
-inline constexpr std::string_view kLabel2Text = "ObeyGen 团队制作";
+inline constexpr std::string_view kLabel2Text = "ObeyGen 出品";
 
 inline constexpr std::size_t kControlCount = 3;
 

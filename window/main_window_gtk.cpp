@@ -1,0 +1,214 @@
+// Form1 as a GTK 3 window: the controls of the form design at the screen's
+// resolution, the three handled events wired to the list, and the reports.
+
+#include <gtk/gtk.h>
+#include <glib-unix.h>
+
+#include <clocale>
+#include <csignal>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "error.h"
+#include "error_report.h"
+#include "file_system.h"
+#include "form_design.h"
+#include "form_events.h"
+#include "icon_image.h"
+#include "program_directory.h"
+
+namespace {
+
+const std::string kCaption(kFormCaption);
+
+// The resolution fonts are drawn at, so that the twips keep their proportion
+// to the text. GDK applies a screen's integer scale factor on top of it.
+int ScreenDpi() {
+    const double resolution = gdk_screen_get_resolution(gdk_screen_get_default());
+    return resolution > 0 ? static_cast<int>(resolution + 0.5) : 96;
+}
+
+GList* ProgramIcons() {
+    GList* icons = nullptr;
+    for (IconImage& image : DecodeIcon(kProgramIcon, kProgramIconSize)) {
+        const std::size_t size = image.rgba.size();
+        auto* pixels = static_cast<guint8*>(g_memdup2(image.rgba.data(), size));
+        GdkPixbuf* pixbuf = gdk_pixbuf_new_from_data(
+            pixels, GDK_COLORSPACE_RGB, TRUE, 8, image.width, image.height, image.width * 4,
+            [](guchar* data, gpointer) { g_free(data); }, nullptr);
+        icons = g_list_append(icons, pixbuf);
+    }
+    return icons;
+}
+
+void ShowBox(GtkWindow* owner, GtkMessageType type, const std::string& text) {
+    GtkWidget* box = gtk_message_dialog_new(
+        owner, static_cast<GtkDialogFlags>(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT), type,
+        GTK_BUTTONS_OK, "%s", text.c_str());
+    gtk_window_set_title(GTK_WINDOW(box), kCaption.c_str());
+    // GTK 3 message boxes show no icon of their own unless given one; the
+    // call is deprecated without a replacement.
+    const char* icon = type == GTK_MESSAGE_ERROR ? "dialog-error" : "dialog-warning";
+    G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+    gtk_message_dialog_set_image(GTK_MESSAGE_DIALOG(box),
+                                 gtk_image_new_from_icon_name(icon, GTK_ICON_SIZE_DIALOG));
+    G_GNUC_END_IGNORE_DEPRECATIONS
+    gtk_widget_show_all(box);
+    gtk_dialog_run(GTK_DIALOG(box));
+    gtk_widget_destroy(box);
+}
+
+class Form1 : public FormFeedback {
+  public:
+    Form1(FileSystem& fileSystem, NativeString programDirectory)
+        : events_(fileSystem, std::move(programDirectory), *this) {}
+
+    int Run();
+
+    void ShowError(const std::string& text) override { ShowBox(Owner(), GTK_MESSAGE_ERROR, text); }
+    void ShowWarning(const std::string& text) override {
+        ShowBox(Owner(), GTK_MESSAGE_WARNING, text);
+    }
+    void SetBusy(bool busy) override;
+
+  private:
+    void Build();
+    GtkWindow* Owner() const {
+        return window_ != nullptr && gtk_widget_get_visible(window_) ? GTK_WINDOW(window_)
+                                                                     : nullptr;
+    }
+    void Close();
+
+    static void OnClicked(GtkButton*, gpointer self) { static_cast<Form1*>(self)->events_.Click(); }
+    static gboolean OnDelete(GtkWidget*, GdkEvent*, gpointer self);
+    static gboolean OnSessionEnd(gpointer self);
+
+    FormEvents events_;
+    GtkWidget* window_ = nullptr;
+    GtkWidget* command1_ = nullptr;
+    int exitCode_ = 0;
+};
+
+void Form1::Build() {
+    const int dpi = ScreenDpi();
+    window_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    gtk_window_set_title(GTK_WINDOW(window_), kCaption.c_str());
+    // A window that cannot be resized takes its content's natural size,
+    // which for labels is their text's full length: fixed limits keep the
+    // client area at its designed size instead.
+    GdkGeometry limits{};
+    limits.min_width = limits.max_width = TwipsToPixels(kFormClientWidthTwips, dpi);
+    limits.min_height = limits.max_height = TwipsToPixels(kFormClientHeightTwips, dpi);
+    gtk_window_set_geometry_hints(
+        GTK_WINDOW(window_), nullptr, &limits,
+        static_cast<GdkWindowHints>(GDK_HINT_MIN_SIZE | GDK_HINT_MAX_SIZE));
+    gtk_window_set_default_size(GTK_WINDOW(window_), limits.min_width, limits.min_height);
+    GtkWidget* form = gtk_fixed_new();
+    gtk_container_add(GTK_CONTAINER(window_), form);
+    // Added in tab order, which makes it the order Tab follows.
+    for (const ControlDesign& design : kControls) {
+        const std::string text(design.text);
+        GtkWidget* control;
+        if (design.kind == ControlKind::kPushButton) {
+            control = gtk_button_new_with_label(text.c_str());
+            g_signal_connect(control, "clicked", G_CALLBACK(&Form1::OnClicked), this);
+            command1_ = control;
+        } else {
+            control = gtk_label_new(text.c_str());
+            gtk_label_set_xalign(GTK_LABEL(control), 0);
+            gtk_label_set_yalign(GTK_LABEL(control), 0);
+            if (design.wraps) {
+                gtk_label_set_line_wrap(GTK_LABEL(control), TRUE);
+                // Chinese has no spaces to break at.
+                gtk_label_set_line_wrap_mode(GTK_LABEL(control), PANGO_WRAP_WORD_CHAR);
+            } else {
+                // A text too long for its box is cut with an ellipsis rather
+                // than widening the window.
+                gtk_label_set_ellipsize(GTK_LABEL(control), PANGO_ELLIPSIZE_END);
+            }
+        }
+        const PixelRect box = ToPixels(design.box, dpi);
+        gtk_widget_set_size_request(control, box.width, box.height);
+        gtk_fixed_put(GTK_FIXED(form), control, box.left, box.top);
+    }
+    g_signal_connect(window_, "delete-event", G_CALLBACK(&Form1::OnDelete), this);
+}
+
+int Form1::Run() {
+    Build();
+    // The load event: the window exists but is not shown, and is never shown
+    // when the list cannot be opened.
+    if (!events_.Load()) {
+        gtk_widget_destroy(window_);
+        window_ = nullptr;
+        return 1;
+    }
+    // The end of the session reaches a program as a signal.
+    g_unix_signal_add(SIGTERM, &Form1::OnSessionEnd, this);
+    g_unix_signal_add(SIGHUP, &Form1::OnSessionEnd, this);
+    gtk_widget_show_all(window_);
+    gtk_widget_grab_focus(command1_);
+    gtk_main();
+    return exitCode_;
+}
+
+void Form1::SetBusy(bool busy) {
+    GdkWindow* surface = window_ != nullptr ? gtk_widget_get_window(window_) : nullptr;
+    if (surface == nullptr) {
+        return;
+    }
+    GdkDisplay* display = gdk_window_get_display(surface);
+    GdkCursor* cursor = busy ? gdk_cursor_new_for_display(display, GDK_WATCH) : nullptr;
+    gdk_window_set_cursor(surface, cursor);
+    if (cursor != nullptr) {
+        g_object_unref(cursor);
+    }
+    // Nothing is drawn while a walk runs, so the change goes out now.
+    gdk_display_flush(display);
+}
+
+void Form1::Close() {
+    if (!events_.Unload()) {
+        exitCode_ = 1;
+    }
+    gtk_widget_destroy(window_);
+    window_ = nullptr;
+    gtk_main_quit();
+}
+
+// The close button, the window menu and the window manager's close keys.
+gboolean Form1::OnDelete(GtkWidget*, GdkEvent*, gpointer self) {
+    static_cast<Form1*>(self)->Close();
+    return TRUE;
+}
+
+gboolean Form1::OnSessionEnd(gpointer self) {
+    auto* form = static_cast<Form1*>(self);
+    if (form->window_ != nullptr) {
+        form->Close();
+    }
+    return G_SOURCE_REMOVE;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Error descriptions from the C library come in the user's language.
+    std::setlocale(LC_ALL, "");
+    gtk_init(&argc, &argv);
+    GList* icons = ProgramIcons();
+    gtk_window_set_default_icon_list(icons);
+    g_list_free_full(icons, g_object_unref);
+
+    NativeString programDirectory;
+    try {
+        programDirectory = ProgramDirectory();
+    } catch (const Error& error) {
+        ShowBox(nullptr, GTK_MESSAGE_ERROR, ErrorReport(error));
+        return 1;
+    }
+    std::unique_ptr<FileSystem> fileSystem = MakeNativeFileSystem();
+    Form1 form(*fileSystem, std::move(programDirectory));
+    return form.Run();
+}
