@@ -3,7 +3,6 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
-#include <string_view>
 
 namespace {
 
@@ -85,8 +84,7 @@ std::size_t Utf8SequenceLength(std::string_view text, std::size_t i) {
 
 }  // namespace
 
-std::string ReportablePath(NativeView path) {
-    const std::string text = DisplayText(path);
+std::string ReportableText(std::string_view text) {
     std::string out;
     out.reserve(text.size());
     std::size_t i = 0;
@@ -127,7 +125,7 @@ std::string ProblemReport(const ClickSummary& summary) {
             if (problem.kind != kindText.kind || listed == kReportedProblemPaths) {
                 continue;
             }
-            report += "    " + ReportablePath(problem.path);
+            report += "    " + ReportableText(DisplayText(problem.path));
             if (!problem.reason.empty()) {
                 report += "：" + problem.reason;
             }

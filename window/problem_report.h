@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 #include "click_summary.h"
 
@@ -14,7 +15,7 @@ inline constexpr std::size_t kReportedProblemPaths = 20;
 // Empty when the click had no problems.
 std::string ProblemReport(const ClickSummary& summary);
 
-// A path made fit for a message box: invalid UTF-8 becomes U+FFFD, and line
-// breaks and other control characters are shown as escapes so that one
-// entry stays on one line.
-std::string ReportablePath(NativeView path);
+// Text made fit for a message box: invalid UTF-8 becomes U+FFFD, which
+// toolkits would otherwise refuse, and line breaks and other control
+// characters are shown as escapes so that one entry stays on one line.
+std::string ReportableText(std::string_view utf8);
