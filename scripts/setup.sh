@@ -8,6 +8,7 @@ packages=(
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
     wine wine64 xvfb xauth xdotool wmctrl x11-utils imagemagick
     libgtk-3-dev pkg-config locales bfs time
+    openbox fonts-wqy-microhei icoutils
 )
 
 missing=()
