@@ -29,13 +29,13 @@ void ListFile::WriteAsciiLine(std::string_view line) {
     WriteFullBlock();
 }
 
-void ListFile::HoldLine(NativeView line, bool* replaced) {
+void ListFile::HoldPieces(const NativeView* pieces, std::size_t count, bool* replaced) {
     if (file_ == nullptr) {
         throw InvalidArgumentError();
     }
     const std::size_t start = held_.size();
     try {
-        AppendNarrow(line, held_, replaced);
+        AppendNarrowPieces(pieces, count, held_, replaced);
     } catch (...) {
         held_.resize(start);
         throw;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <memory>
 #include <string>
@@ -14,7 +15,7 @@
 // flush tries it again.
 class ListFile {
   public:
-    static constexpr std::size_t kDefaultBlockSize = 256 * 1024;
+    static constexpr std::size_t kDefaultBlockSize = 1024 * 1024;
 
     explicit ListFile(std::unique_ptr<OutputFile> file, std::size_t blockSize = kDefaultBlockSize);
 
@@ -37,8 +38,15 @@ class ListFile {
 
     // The two halves of WriteLine: a line that fails to convert is not held;
     // a held line is never lost, even when the write of its block fails.
-    void HoldLine(NativeView line, bool* replaced);
+    void HoldLine(NativeView line, bool* replaced) { HoldPieces(&line, 1, replaced); }
     void WriteFullBlock();
+
+    // A line given as pieces, each converted into the block in turn, so that
+    // the line needs no room of its own.
+    template <std::size_t N>
+    void HoldLine(const std::array<NativeView, N>& pieces, bool* replaced) {
+        HoldPieces(pieces.data(), N, replaced);
+    }
 
     // Passes everything held to the file.
     void Flush();
@@ -49,6 +57,7 @@ class ListFile {
     bool IsOpen() const { return file_ != nullptr; }
 
   private:
+    void HoldPieces(const NativeView* pieces, std::size_t count, bool* replaced);
     void WriteHeld();
 
     std::unique_ptr<OutputFile> file_;

@@ -148,9 +148,9 @@ void ListGenerator::WriteFileEntries(Folder& folder, ClickSummary& summary) {
 }
 
 void ListGenerator::WriteFileEntry(NativeView path, ClickSummary& summary) {
-    BuildFileLine(path, rootPath_, line_);
+    const FileLinePieces line = FileLine(path, rootPath_);
     bool replaced = false;
-    listFile_->HoldLine(line_, &replaced);
+    listFile_->HoldLine(line, &replaced);
     summary.CountLine();
     if (replaced) {
         summary.Add(ProblemKind::kNameNotInCodePage, path, {});

@@ -48,5 +48,4 @@ class ListGenerator {
     std::unique_ptr<ListFile> listFile_;
     NativeString rootPath_;
     NativeString path_;  // the path being walked, shared by every level
-    NativeString line_;  // the line being built, reused for every file
 };

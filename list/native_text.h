@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -26,6 +27,10 @@ inline NativeString NativeFromAscii(std::string_view ascii) {
 // and the bytes themselves on POSIX. Sets *replaced when a character had no
 // form in it and the code page's replacement character stands in for it.
 void AppendNarrow(NativeView text, std::string& out, bool* replaced);
+
+// The same for the text the pieces make together, converted as one text.
+void AppendNarrowPieces(const NativeView* pieces, std::size_t count, std::string& out,
+                        bool* replaced);
 
 // UTF-8 for showing a path to a person (reports, the driver's output).
 std::string DisplayText(NativeView text);

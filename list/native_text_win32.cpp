@@ -53,6 +53,18 @@ void AppendNarrow(NativeView text, std::string& out, bool* replaced) {
     *replaced = unicodePage ? HasLoneSurrogate(text) : usedDefault != FALSE;
 }
 
+void AppendNarrowPieces(const NativeView* pieces, std::size_t count, std::string& out,
+                        bool* replaced) {
+    // One conversion for the whole text: a surrogate pair split across two
+    // pieces must still convert as the one character it is.
+    thread_local NativeString joined;
+    joined.clear();
+    for (std::size_t i = 0; i < count; ++i) {
+        joined.append(pieces[i]);
+    }
+    AppendNarrow(joined, out, replaced);
+}
+
 std::string DisplayText(NativeView text) {
     return WideToUtf8(text);
 }

@@ -9,16 +9,27 @@ std::string HeaderBytes() {
     return bytes;
 }
 
-void BuildFileLine(NativeView path, NativeView rootPath, NativeString& line) {
-    line.clear();
+namespace {
+
+constexpr NativeChar kKeyword[] = {'f', 'i', 'l', 'e', '='};
+constexpr NativeChar kSeparatorSpaces[] = {' ', ' ', ' ', ' '};
+
+}  // namespace
+
+FileLinePieces FileLine(NativeView path, NativeView rootPath) {
     if (path.size() < rootPath.size()) {
         throw InvalidArgumentError();
     }
-    const NativeView imagePath = path.substr(rootPath.size());
-    AppendAscii(line, "file=");
-    line.append(path);
-    AppendAscii(line, "    ");
-    line.append(imagePath);
+    return {NativeView(kKeyword, sizeof kKeyword / sizeof kKeyword[0]), path,
+            NativeView(kSeparatorSpaces, sizeof kSeparatorSpaces / sizeof kSeparatorSpaces[0]),
+            path.substr(rootPath.size())};
+}
+
+void BuildFileLine(NativeView path, NativeView rootPath, NativeString& line) {
+    line.clear();
+    for (NativeView piece : FileLine(path, rootPath)) {
+        line.append(piece);
+    }
 }
 
 NativeView TrimSpaces(NativeView text) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <string>
 #include <string_view>
 
@@ -15,8 +16,13 @@ std::string HeaderBytes();
 
 // "file=" + path + four spaces + image path, where the image path is the last
 // (length of path - length of rootPath) characters of path. The cut is by
-// length alone; a path shorter than rootPath throws the invalid argument error
-// and leaves line empty. line is reused between calls to spare allocations.
+// length alone; a path shorter than rootPath throws the invalid argument error.
+// The pieces view path and constants, so that the line can be assembled
+// straight where it is to go.
+using FileLinePieces = std::array<NativeView, 4>;
+FileLinePieces FileLine(NativeView path, NativeView rootPath);
+
+// The same line as one text; line is left empty when FileLine throws.
 void BuildFileLine(NativeView path, NativeView rootPath, NativeString& line);
 
 // Leading and trailing U+0020 removed; other white space stays.
