@@ -41,8 +41,44 @@ bool NameList::Before(const char* arena, const Entry& a, const Entry& b) {
     return a.length < b.length;
 }
 
+// Most significant byte first, one byte of the prefix per level: a wide
+// folder's names spread over the buckets at once, and each bucket is left to
+// a comparison sort once it is small enough to sit in the cache.
+void NameList::SortRange(Entry* first, Entry* last, int shift) {
+    const std::size_t count = static_cast<std::size_t>(last - first);
+    if (count <= kComparisonSortMost || shift < 0) {
+        const char* arena = arena_.data();
+        std::sort(first, last,
+                  [arena](const Entry& a, const Entry& b) { return Before(arena, a, b); });
+        return;
+    }
+    std::size_t starts[257] = {};
+    for (const Entry* entry = first; entry != last; ++entry) {
+        ++starts[((entry->prefix >> shift) & 0xFF) + 1];
+    }
+    if (starts[((first->prefix >> shift) & 0xFF) + 1] == count) {
+        SortRange(first, last, shift - 8);
+        return;
+    }
+    for (int byte = 0; byte < 256; ++byte) {
+        starts[byte + 1] += starts[byte];
+    }
+    std::size_t next[256];
+    std::copy(starts, starts + 256, next);
+    for (const Entry* entry = first; entry != last; ++entry) {
+        scratch_[next[(entry->prefix >> shift) & 0xFF]++] = *entry;
+    }
+    std::copy(scratch_.begin(), scratch_.begin() + static_cast<std::ptrdiff_t>(count), first);
+    for (int byte = 0; byte < 256; ++byte) {
+        if (starts[byte + 1] - starts[byte] > 1) {
+            SortRange(first + starts[byte], first + starts[byte + 1], shift - 8);
+        }
+    }
+}
+
 void NameList::Sort() {
-    const char* arena = arena_.data();
-    std::sort(entries_.begin(), entries_.end(),
-              [arena](const Entry& a, const Entry& b) { return Before(arena, a, b); });
+    if (entries_.size() > kComparisonSortMost && scratch_.size() < entries_.size()) {
+        scratch_.resize(entries_.size());
+    }
+    SortRange(entries_.data(), entries_.data() + entries_.size(), 56);
 }

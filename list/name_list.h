@@ -18,6 +18,13 @@ class NameList {
         entries_.clear();
     }
 
+    // Room for count names of bytes bytes in all, so that adding up to that
+    // much moves nothing.
+    void Reserve(std::size_t bytes, std::size_t count) {
+        arena_.reserve(bytes);
+        entries_.reserve(count);
+    }
+
     void Add(const char* name, std::size_t length);
 
     void Sort();
@@ -31,6 +38,15 @@ class NameList {
         return std::string_view(arena_.data() + entry.offset, entry.length);
     }
 
+    // Sorted, the names lie scattered over the arena: a walk that reads them
+    // in turn asks for one a few turns ahead, so that a wide folder's names
+    // are not each a wait for memory.
+    void Prefetch(std::size_t index) const {
+        if (index < entries_.size()) {
+            __builtin_prefetch(arena_.data() + entries_[index].offset);
+        }
+    }
+
   private:
     struct Entry {
         // The first eight bytes, big-endian, zero-padded: most comparisons
@@ -40,8 +56,13 @@ class NameList {
         std::uint32_t length;
     };
 
+    // Up to this many names a comparison sort beats a pass over 256 buckets.
+    static constexpr std::size_t kComparisonSortMost = 64;
+
     static bool Before(const char* arena, const Entry& a, const Entry& b);
+    void SortRange(Entry* first, Entry* last, int shift);
 
     std::vector<char> arena_;
     std::vector<Entry> entries_;
+    std::vector<Entry> scratch_;  // for the bucket passes of Sort
 };
