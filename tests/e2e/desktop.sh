@@ -200,6 +200,30 @@ screenshot() {
         "$screenshot_dir/$name.png"
 }
 
+# The suite's own start function runs the program in the background and
+# sets program_pid; the form is the first window that appears.
+start_and_wait() {
+    start "$@"
+    wait_for_windows 1 || return 1
+    form="$(windows)"
+}
+
+close_and_wait() {
+    close_window "$form"
+    wait_for_exit "$program_pid" || return 1
+    program_pid=""
+    [ "$exit_status" = 0 ] || fail "exit status $exit_status after closing"
+}
+
+# Presses Enter in the box that the last press opened, and waits for it to go.
+dismiss_box() {
+    press_key "$1" Return
+    wait_for_windows 1 || return 1
+    [ "$(windows)" = "$form" ] || fail "the form is gone"
+}
+
+header() { printf 'rofsname=CG33.smg\r\nrofssize=0x40000000\r\n'; }
+
 # Runs one case: a function named case_*, in a fresh program directory.
 run_case() {
     local name="$1"

@@ -31,8 +31,6 @@ add_file() {
     printf 'x' >"$app/ROFS/$1"
 }
 
-header() { printf 'rofsname=CG33.smg\r\nrofssize=0x40000000\r\n'; }
-
 # The line of one file, relative to ROFS.
 line() { printf 'file=%s/ROFS/%s    /%s\r\n' "$app" "$1" "$1"; }
 
@@ -41,19 +39,6 @@ start() {
     (cd / && exec "$@" env LANG=zh_CN.UTF-8 LC_ALL= NO_AT_BRIDGE=1 GDK_BACKEND=x11 \
         "$app/obeygen" >>"$work/program.log" 2>&1) &
     program_pid=$!
-}
-
-start_and_wait() {
-    start "$@"
-    wait_for_windows 1 || return 1
-    form="$(windows)"
-}
-
-close_and_wait() {
-    close_window "$form"
-    wait_for_exit "$program_pid" || return 1
-    program_pid=""
-    [ "$exit_status" = 0 ] || fail "exit status $exit_status after closing"
 }
 
 case_close_without_a_press_keeps_the_earlier_list_as_backup() {
@@ -108,9 +93,7 @@ case_no_source_folder_is_reported_and_a_later_press_works() {
     local box
     box="$(other_window "$form")"
     screenshot linux-error "$box"
-    press_key "$box" Return
-    wait_for_windows 1 || return 1
-    [ "$(windows)" = "$form" ] || fail "the form is gone" || return 1
+    dismiss_box "$box" || return 1
     add_file 新.txt
     { header; line 新.txt; } >"$work/expected"
     press_key "$form" space
@@ -130,8 +113,7 @@ case_a_name_with_a_line_break_is_skipped_with_a_warning() {
     local box
     box="$(other_window "$form")"
     screenshot linux-warning "$box"
-    press_key "$box" Return
-    wait_for_windows 1 || return 1
+    dismiss_box "$box" || return 1
     close_and_wait || return 1
     same_bytes ROFS.obey "$app/ROFS.obey" "$work/expected"
 }
