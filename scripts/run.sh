@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# Sets up a fresh Debian machine, builds both programs into dist/
+# (dist/obeygen and dist/windows/ObeyGen.exe) and starts the Linux one. The
+# first time, it puts a small example ROFS folder beside dist/obeygen, so that
+# the first press makes a real list in dist/ROFS.obey.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+cd "$root"
+
+if [ "$(id -u)" = 0 ]; then
+    scripts/setup.sh
+elif command -v sudo >/dev/null; then
+    sudo scripts/setup.sh
+else
+    scripts/setup.sh || {
+        echo "run: the set-up needs root to install packages: run scripts/setup.sh as root" >&2
+        exit 1
+    }
+fi
+scripts/build.sh
+
+mkdir -p dist/windows
+install -m 755 build/linux/window/obeygen dist/obeygen
+install -m 644 build/win64/window/ObeyGen.exe dist/windows/ObeyGen.exe
+
+if [ ! -e dist/ROFS ]; then
+    mkdir -p dist/ROFS/sys/bin dist/ROFS/resource/apps dist/ROFS/文档
+    printf 'example\n' >dist/ROFS/readme.txt
+    printf 'example\n' >dist/ROFS/sys/bin/hello.exe
+    printf 'example\n' >dist/ROFS/resource/apps/hello.rsc
+    printf '示例\n' >dist/ROFS/文档/说明.txt
+    echo "run: made an example source folder, dist/ROFS"
+fi
+
+echo "run: built dist/obeygen and dist/windows/ObeyGen.exe"
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+    cat >&2 <<'TEXT'
+run: there is no display to open the window on ($DISPLAY is not set).
+  - On a desktop, run scripts/run.sh from a terminal inside the desktop session.
+  - Over ssh, connect with "ssh -X" (or -Y) so that the window opens on your screen.
+  - On a machine without any screen, "xvfb-run -a scripts/run.sh" runs it on a
+    virtual display; it is then invisible, so this is only good for a check.
+The programs are built: dist/obeygen (Linux) and dist/windows/ObeyGen.exe (Windows).
+TEXT
+    exit 2
+fi
+echo "run: starting dist/obeygen; press 点击生成文件, then close the window and read dist/ROFS.obey"
+exec dist/obeygen
