@@ -51,7 +51,14 @@ class FailingFolder final : public Folder {
         if (plan_.failOpen.count(NativeString(path)) != 0) {
             Fail();
         }
-        return owner_.Wrap(real_->OpenSubFolder(name, path), path);
+        if (plan_.beforeOpen) {
+            plan_.beforeOpen(NativeString(path));
+        }
+        std::unique_ptr<Folder> opened = real_->OpenSubFolder(name, path);
+        if (plan_.afterOpen) {
+            plan_.afterOpen(NativeString(path));
+        }
+        return owner_.Wrap(std::move(opened), path);
     }
 
   private:

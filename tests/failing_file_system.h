@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -16,6 +17,10 @@ struct FaultPlan {
     std::map<NativeString, std::size_t> failFilesAfter;    // listing its files, after n of them
     std::set<NativeString> failSubFolderCount;             // counting its subfolders
     std::map<NativeString, std::size_t> failAdvanceAfter;  // advancing its subfolders, after n
+    // Runs just before a folder is opened: the tree changing under the walk.
+    std::function<void(const NativeString& path)> beforeOpen;
+    // Runs once a folder is open and listed.
+    std::function<void(const NativeString& path)> afterOpen;
 
     bool failCopy = false;
     bool failRemove = false;

@@ -47,7 +47,19 @@ TEST(RandomTrees, ListEqualsTheModel) {
         const std::string context =
             "tree " + std::to_string(i) + "; repeat with OBEY_RANDOM_SEED=" + std::to_string(seed);
         ASSERT_EQ(ReadBytes(dir.List()), HeaderBytes() + lines) << context;
-        ASSERT_EQ(ActualProblems(summary, dir), problems) << context;
+        // The summary keeps the first of each kind with their paths, and
+        // counts them all.
+        std::vector<ModelProblem> kept;
+        std::size_t counts[kProblemKindCount] = {};
+        for (const ModelProblem& problem : problems) {
+            if (counts[static_cast<std::size_t>(problem.kind)]++ < ClickSummary::kKeptPerKind) {
+                kept.push_back(problem);
+            }
+        }
+        ASSERT_EQ(ActualProblems(summary, dir), kept) << context;
+        for (std::size_t kind = 0; kind < kProblemKindCount; ++kind) {
+            ASSERT_EQ(summary.Count(static_cast<ProblemKind>(kind)), counts[kind]) << context;
+        }
     }
 }
 

@@ -40,6 +40,9 @@ TestDirectory::TestDirectory() {
 
 TestDirectory::~TestDirectory() {
     std::error_code ignored;
+    if (fs::remove_all(path_, ignored) != static_cast<std::uintmax_t>(-1) && !ignored) {
+        return;
+    }
     // Make every folder removable again for the cleanup after permission tests.
     for (auto it = fs::recursive_directory_iterator(
              path_, fs::directory_options::skip_permission_denied, ignored);

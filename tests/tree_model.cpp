@@ -134,6 +134,11 @@ void ExpectedWalk(const ModelFolder& tree, const TestDirectory& dir, std::string
     }
 }
 
+void PrintTo(const ModelProblem& problem, std::ostream* out) {
+    static const char* const kKinds[] = {"incomplete", "not in code page", "line break", "loop"};
+    *out << kKinds[static_cast<int>(problem.kind)] << " " << problem.relative;
+}
+
 std::vector<ModelProblem> ActualProblems(const ClickSummary& summary, const TestDirectory& dir) {
     std::vector<ModelProblem> problems;
     const NativeString root = dir.Source().native();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ostream>
 #include <random>
 #include <string>
 #include <vector>
@@ -44,5 +45,16 @@ bool MakeLink(const fs::path& target, const fs::path& link);
 // The file lines and problems, in walk order.
 void ExpectedWalk(const ModelFolder& tree, const TestDirectory& dir, std::string& lines,
                   std::vector<ModelProblem>& problems);
+// Readable in failure messages.
+void PrintTo(const ModelProblem& problem, std::ostream* out);
 std::vector<ModelProblem> ActualProblems(const ClickSummary& summary, const TestDirectory& dir);
 fs::path NamePath(const std::string& name);
+
+// A chain of depth folders of the given name under where, past any path length
+// limit, with one file at the bottom. Returns the file's path below where.
+std::string MakeChain(const fs::path& where, int depth, const std::string& name);
+
+// How deep a chain on disk the tests build: Wine resolves every long path from
+// the drive's root, one folder at a time, so a chain of thousands takes it
+// half an hour; the depth that matters for the stack is tested in memory.
+int ChainDepthOnDisk();

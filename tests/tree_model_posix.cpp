@@ -1,3 +1,5 @@
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -26,4 +28,28 @@ bool MakeLink(const fs::path& target, const fs::path& link) {
 
 fs::path NamePath(const std::string& name) {
     return fs::path(name);
+}
+
+std::string MakeChain(const fs::path& where, int depth, const std::string& name) {
+    fs::create_directories(where);
+    // Relative to each folder's descriptor: full paths would pass PATH_MAX.
+    int fd = open(where.c_str(), O_RDONLY | O_DIRECTORY);
+    std::string relative;
+    for (int level = 0; level < depth && fd >= 0; ++level) {
+        mkdirat(fd, name.c_str(), 0755);
+        const int next = openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY);
+        close(fd);
+        fd = next;
+        relative += name + "/";
+    }
+    if (fd < 0) {
+        return "<chain not made>";
+    }
+    close(openat(fd, "bottom.txt", O_WRONLY | O_CREAT, 0644));
+    close(fd);
+    return relative + "bottom.txt";
+}
+
+int ChainDepthOnDisk() {
+    return 5000;
 }

@@ -42,3 +42,29 @@ bool MakeLink(const fs::path& /*target*/, const fs::path& /*link*/) {
 fs::path NamePath(const std::string& name) {
     return fs::u8path(name);
 }
+
+std::string MakeChain(const fs::path& where, int depth, const std::string& name) {
+    fs::create_directories(where);
+    // The \\?\ form takes paths past MAX_PATH.
+    std::wstring path = L"\\\\?\\" + where.native();
+    const std::wstring wide = fs::u8path(name).native();
+    std::string relative;
+    for (int level = 0; level < depth; ++level) {
+        path += L"\\" + wide;
+        if (!CreateDirectoryW(path.c_str(), nullptr)) {
+            return "<chain not made>";
+        }
+        relative += name + "/";
+    }
+    HANDLE file = CreateFileW((path + L"\\bottom.txt").c_str(), GENERIC_WRITE, 0, nullptr,
+                              CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return "<chain not made>";
+    }
+    CloseHandle(file);
+    return relative + "bottom.txt";
+}
+
+int ChainDepthOnDisk() {
+    return 150;
+}  // still past MAX_PATH
