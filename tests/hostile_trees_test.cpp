@@ -88,14 +88,6 @@ const HostileCase kCases[] = {
          return std::vector<std::string>{"a/1.txt", "b/2.txt"};
      },
      {}},
-    {"empty folders at every level",
-     [](const TestDirectory& dir, FaultPlan&) {
-         dir.AddFolder("e1/e2/e3");
-         dir.AddFolder("e4");
-         dir.AddFile("e1/only.txt");
-         return std::vector<std::string>{"e1/only.txt"};
-     },
-     {}},
 };
 
 class HostileTrees : public ::testing::TestWithParam<HostileCase> {};

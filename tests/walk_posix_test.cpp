@@ -1,11 +1,9 @@
 // What the POSIX listing brings: raw name bytes, line breaks in names, folder
 // links, real permissions and paths past PATH_MAX.
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <climits>
 #include <functional>
 
 #include <gtest/gtest.h>
@@ -112,32 +110,6 @@ TEST(PosixLinks, LoopIsSkippedOutsideFolderWalkedDanglingLinkListed) {
     using P = std::pair<ProblemKind, std::string>;
     EXPECT_EQ(Problems(outcome.summary, dir),
               (std::vector<P>{{ProblemKind::kFolderLoop, "/a/up"}}));
-}
-
-TEST(PosixPaths, PathsPastPathMaxAreListed) {
-    TestDirectory dir;
-    dir.AddFolder("");
-    const std::string name(200, 'd');
-    int fd = open(dir.Source().c_str(), O_RDONLY | O_DIRECTORY);
-    ASSERT_GE(fd, 0);
-    std::string relative;
-    for (int level = 0; level < 25; ++level) {
-        ASSERT_EQ(mkdirat(fd, name.c_str(), 0755), 0);
-        int next = openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY);
-        close(fd);
-        ASSERT_GE(next, 0);
-        fd = next;
-        relative += name + "/";
-    }
-    int file = openat(fd, "bottom.txt", O_WRONLY | O_CREAT, 0644);
-    ASSERT_GE(file, 0);
-    close(file);
-    close(fd);
-    relative += "bottom.txt";
-    ASSERT_GT(relative.size(), static_cast<std::size_t>(PATH_MAX));
-    const Outcome outcome = ListOnce(dir);
-    EXPECT_FALSE(outcome.summary.HasProblems());
-    EXPECT_EQ(outcome.list, ExpectedList(dir, {relative}));
 }
 
 TEST(PosixPermission, UnreadableSubfoldersAreReportedAndTheirSiblingsWalked) {

@@ -62,12 +62,6 @@ TEST_F(Walk, EmptyFoldersAddNothing) {
     EXPECT_EQ(ReadBytes(bare.List()), ExpectedList(bare, {}));
 }
 
-TEST_F(Walk, SpacesInFolderAndFileNamesAreWrittenAsTheyStand) {
-    dir.AddFile("my docs/read me.txt");
-    dir.AddFile(" lead/ trail");
-    EXPECT_EQ(Run(), ExpectedList(dir, {" lead/ trail", "my docs/read me.txt"}));
-}
-
 TEST_F(Walk, EveryPressAppendsTheWholeListingAgain) {
     dir.AddFile("a.txt");
     dir.AddFile("s/b.txt");

@@ -29,13 +29,6 @@ Outcome ListOnce(const TestDirectory& dir) {
     return outcome;
 }
 
-void CreateFileAt(const std::wstring& path) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE) << GetLastError();
-    CloseHandle(file);
-}
-
 std::string RootNarrow(const TestDirectory& dir) {
     std::string out;
     bool replaced = false;
@@ -121,25 +114,6 @@ TEST(WindowsAttributes, ReadOnlyListFailsTheStartAndChangesNothing) {
     // No backup: a read-only copy of it would refuse every later start.
     EXPECT_FALSE(Exists(dir.Backup()));
     SetFileAttributesW(dir.List().c_str(), FILE_ATTRIBUTE_NORMAL);
-}
-
-TEST(WindowsPaths, PathsPastMaxPathAreListedWithoutThePrefix) {
-    TestDirectory dir;
-    dir.AddFolder("");
-    const std::wstring name(100, L'd');
-    std::wstring path = L"\\\\?\\" + dir.Source().native();
-    std::string relative;
-    for (int level = 0; level < 4; ++level) {
-        path += L"\\" + name;
-        ASSERT_TRUE(CreateDirectoryW(path.c_str(), nullptr)) << GetLastError();
-        relative += std::string(100, 'd') + "/";
-    }
-    CreateFileAt(path + L"\\bottom.txt");
-    relative += "bottom.txt";
-    ASSERT_GT(dir.Source().native().size() + relative.size(), static_cast<std::size_t>(MAX_PATH));
-    const Outcome outcome = ListOnce(dir);
-    EXPECT_FALSE(outcome.summary.HasProblems());
-    EXPECT_EQ(outcome.list, kHeader + ExpectedLines(dir, {relative}));
 }
 
 }  // namespace
