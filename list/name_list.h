@@ -42,9 +42,13 @@ class NameList {
     // in turn asks for one a few turns ahead, so that a wide folder's names
     // are not each a wait for memory.
     void Prefetch(std::size_t index) const {
+#if defined(__GNUC__)
         if (index < entries_.size()) {
             __builtin_prefetch(arena_.data() + entries_[index].offset);
         }
+#else
+        (void)index;
+#endif
     }
 
   private:
