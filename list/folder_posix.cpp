@@ -23,6 +23,7 @@ constexpr std::size_t kReadBufferSize = 256 * 1024;
 // How many names ahead of the walk a folder asks for the next name's memory.
 constexpr std::size_t kPrefetchAhead = 8;
 
+constexpr off_t kReserveFrom = 64 * 1024;
 constexpr std::uint64_t kMaxReserve = 64 * 1024 * 1024;
 
 int OpenFolderAt(int parent, const char* path) {
@@ -99,9 +100,10 @@ class PosixFolder final : public Folder {
     // On the common file systems a folder's size bounds the bytes of its
     // names, at a dozen bytes or more per entry: room by it spares a wide
     // folder the copies of a growing list, and the pages it never fills cost
-    // no memory. A size no folder has is not believed.
+    // no memory. Small folders grow their lists as they go, as room for each
+    // of a deep chain would add up; a size no folder has is not believed.
     void ReserveFor(const struct stat& st) {
-        if (st.st_size <= 0 || static_cast<std::uint64_t>(st.st_size) > kMaxReserve) {
+        if (st.st_size < kReserveFrom || static_cast<std::uint64_t>(st.st_size) > kMaxReserve) {
             return;
         }
         const auto size = static_cast<std::size_t>(st.st_size);
