@@ -94,17 +94,13 @@ void Form1::Build() {
     const int dpi = ScreenDpi();
     window_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     gtk_window_set_title(GTK_WINDOW(window_), kCaption.c_str());
-    // A window that cannot be resized takes its content's natural size,
-    // which for labels is their text's full length: fixed limits keep the
-    // client area at its designed size instead.
-    GdkGeometry limits{};
-    limits.min_width = limits.max_width = TwipsToPixels(kFormClientWidthTwips, dpi);
-    limits.min_height = limits.max_height = TwipsToPixels(kFormClientHeightTwips, dpi);
-    gtk_window_set_geometry_hints(
-        GTK_WINDOW(window_), nullptr, &limits,
-        static_cast<GdkWindowHints>(GDK_HINT_MIN_SIZE | GDK_HINT_MAX_SIZE));
-    gtk_window_set_default_size(GTK_WINDOW(window_), limits.min_width, limits.min_height);
-    GtkWidget* form = gtk_fixed_new();
+    gtk_window_set_resizable(GTK_WINDOW(window_), FALSE);
+    // A layout, unlike a fixed container, does not grow to its children's
+    // natural sizes (a label's is its text on one line): the client area
+    // keeps its designed size whatever the font.
+    GtkWidget* form = gtk_layout_new(nullptr, nullptr);
+    gtk_widget_set_size_request(form, TwipsToPixels(kFormClientWidthTwips, dpi),
+                                TwipsToPixels(kFormClientHeightTwips, dpi));
     gtk_container_add(GTK_CONTAINER(window_), form);
     // Added in tab order, which makes it the order Tab follows.
     for (const ControlDesign& design : kControls) {
@@ -130,7 +126,7 @@ void Form1::Build() {
         }
         const PixelRect box = ToPixels(design.box, dpi);
         gtk_widget_set_size_request(control, box.width, box.height);
-        gtk_fixed_put(GTK_FIXED(form), control, box.left, box.top);
+        gtk_layout_put(GTK_LAYOUT(form), control, box.left, box.top);
     }
     g_signal_connect(window_, "delete-event", G_CALLBACK(&Form1::OnDelete), this);
 }

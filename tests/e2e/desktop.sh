@@ -17,40 +17,37 @@ fail() {
     return 1
 }
 
-# Xvfb on the first free display, at 96 dpi, with openbox as the window
-# manager so that windows get a frame, focus and the close request.
+# Xvfb on a free display of its own choice, at 96 dpi, with openbox as the
+# window manager so that windows get a frame, focus and the close request.
 start_desktop() {
-    local number
-    for number in $(seq 91 160); do
-        [ -e "/tmp/.X11-unix/X$number" ] || [ -e "/tmp/.X$number-lock" ] && continue
-        # -ac: the unprivileged cases connect as another user.
-        Xvfb ":$number" -screen 0 1024x768x24 -dpi 96 -nolisten tcp -ac \
-            >"$work/xvfb.log" 2>&1 &
-        xvfb_pid=$!
-        local tries
-        for tries in $(seq 1 100); do
-            if xdpyinfo -display ":$number" >/dev/null 2>&1; then
-                export DISPLAY=":$number"
-                break 2
-            fi
-            kill -0 "$xvfb_pid" 2>/dev/null || break
-            sleep 0.05
-        done
-        kill "$xvfb_pid" 2>/dev/null
-        wait "$xvfb_pid" 2>/dev/null
-        xvfb_pid=""
+    # -displayfd: Xvfb picks a free display and writes its number once it
+    # accepts connections. -noreset: a server that resets when its last
+    # client leaves would refuse the next one for a moment. -ac: the
+    # unprivileged cases connect as another user.
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -dpi 96 -nolisten tcp -noreset -ac \
+        3>"$work/display" >"$work/xvfb.log" 2>&1 &
+    xvfb_pid=$!
+    local deadline=$((SECONDS + timeout_seconds))
+    until [ -s "$work/display" ] && grep -q . "$work/display"; do
+        if ((SECONDS >= deadline)) || ! kill -0 "$xvfb_pid" 2>/dev/null; then
+            echo "cannot start Xvfb:" >&2
+            cat "$work/xvfb.log" >&2
+            return 1
+        fi
+        sleep 0.05
     done
-    [ -n "$xvfb_pid" ] || { echo "cannot start Xvfb" >&2; return 1; }
+    export DISPLAY=":$(head -n 1 "$work/display")"
     HOME="$work" openbox --sm-disable --config-file "$e2e_root/tests/e2e/openbox.xml" \
         >"$work/openbox.log" 2>&1 &
     wm_pid=$!
-    local tries
-    for tries in $(seq 1 100); do
-        wmctrl -m >/dev/null 2>&1 && return 0
+    until wmctrl -m >/dev/null 2>&1; do
+        if ((SECONDS >= deadline)) || ! kill -0 "$wm_pid" 2>/dev/null; then
+            echo "the window manager did not start:" >&2
+            cat "$work/openbox.log" >&2
+            return 1
+        fi
         sleep 0.05
     done
-    echo "the window manager did not start" >&2
-    return 1
 }
 
 stop_desktop() {
