@@ -5,6 +5,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "file_system.h"
+#include "list_generator.h"
 #include "obey_format.h"
 
 namespace {
@@ -112,4 +114,15 @@ std::string ExpectedList(const TestDirectory& dir, const std::vector<std::string
         list += ExpectedLines(dir, files);
     }
     return list;
+}
+
+Outcome ListOnce(const TestDirectory& dir) {
+    std::unique_ptr<FileSystem> fileSystem = MakeNativeFileSystem();
+    ListGenerator generator(*fileSystem, dir.Native());
+    generator.Form_Load();
+    Outcome outcome;
+    outcome.summary = generator.Command1_Click();
+    generator.Form_Unload();
+    outcome.list = ReadBytes(dir.List());
+    return outcome;
 }

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "click_summary.h"
 #include "native_text.h"
 
 namespace fs = std::filesystem;
@@ -46,3 +47,11 @@ std::string ExpectedLines(const TestDirectory& dir, const std::vector<std::strin
 
 // Relative "a/b" as the platform writes it in the list ("a\b" on Windows).
 std::string NativeRelative(std::string_view relative);
+
+// A whole window's life on the directory with the platform's own file
+// services and one click: the list it leaves and the click's summary.
+struct Outcome {
+    std::string list;
+    ClickSummary summary;
+};
+Outcome ListOnce(const TestDirectory& dir);

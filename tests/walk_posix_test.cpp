@@ -15,22 +15,6 @@
 
 namespace {
 
-struct Outcome {
-    std::string list;
-    ClickSummary summary;
-};
-
-Outcome ListOnce(const TestDirectory& dir) {
-    std::unique_ptr<FileSystem> fileSystem = MakeNativeFileSystem();
-    ListGenerator generator(*fileSystem, dir.Native());
-    generator.Form_Load();
-    Outcome outcome;
-    outcome.summary = generator.Command1_Click();
-    generator.Form_Unload();
-    outcome.list = ReadBytes(dir.List());
-    return outcome;
-}
-
 std::vector<std::pair<ProblemKind, std::string>> Problems(const ClickSummary& summary,
                                                           const TestDirectory& dir) {
     std::vector<std::pair<ProblemKind, std::string>> problems;

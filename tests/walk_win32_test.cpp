@@ -13,22 +13,6 @@ namespace {
 
 const std::string kHeader = "rofsname=CG33.smg\r\nrofssize=0x40000000\r\n";
 
-struct Outcome {
-    std::string list;
-    ClickSummary summary;
-};
-
-Outcome ListOnce(const TestDirectory& dir) {
-    std::unique_ptr<FileSystem> fileSystem = MakeNativeFileSystem();
-    ListGenerator generator(*fileSystem, dir.Native());
-    generator.Form_Load();
-    Outcome outcome;
-    outcome.summary = generator.Command1_Click();
-    generator.Form_Unload();
-    outcome.list = ReadBytes(dir.List());
-    return outcome;
-}
-
 std::string RootNarrow(const TestDirectory& dir) {
     std::string out;
     bool replaced = false;
