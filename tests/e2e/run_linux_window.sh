@@ -51,7 +51,7 @@ case_close_without_a_press_keeps_the_earlier_list_as_backup() {
     # The form's client area is 2820 by 2175 twips: 188 by 145 pixels at 96 dpi.
     [ "$(client_size "$form")" = 188x145 ] || fail "client area $(client_size "$form")" || return 1
     [ "$(icon_sizes "$form")" = "16 32 48" ] || fail "window icons: $(icon_sizes "$form")" || return 1
-    screenshot linux-window "$form"
+    screenshot window-linux "$form"
     close_and_wait || return 1
     same_bytes ROFS.obey "$app/ROFS.obey" "$work/expected" &&
         same_bytes ROFS_bak.obey "$app/ROFS_bak.obey" "$work/earlier"
@@ -92,7 +92,7 @@ case_no_source_folder_is_reported_and_a_later_press_works() {
     wait_for_windows 2 || return 1
     local box
     box="$(other_window "$form")"
-    screenshot linux-error "$box"
+    screenshot window-linux-error "$box"
     dismiss_box "$box" || return 1
     add_file 新.txt
     { header; line 新.txt; } >"$work/expected"
@@ -112,7 +112,7 @@ case_a_name_with_a_line_break_is_skipped_with_a_warning() {
     wait_for_windows 2 || return 1
     local box
     box="$(other_window "$form")"
-    screenshot linux-warning "$box"
+    screenshot window-linux-warning "$box"
     dismiss_box "$box" || return 1
     close_and_wait || return 1
     same_bytes ROFS.obey "$app/ROFS.obey" "$work/expected"

@@ -58,7 +58,7 @@ case_close_without_a_press_keeps_the_earlier_list_as_backup() {
     local icons
     icons="$(icon_sizes "$form")"
     [[ " $icons " == *" 16 "* && " $icons " == *" 32 "* ]] || fail "window icons: $icons" || return 1
-    screenshot wine-window "$form"
+    screenshot window-windows "$form"
     close_and_wait || return 1
     same_bytes ROFS.obey "$app/ROFS.obey" "$work/expected" &&
         same_bytes ROFS_bak.obey "$app/ROFS_bak.obey" "$work/earlier"
@@ -95,7 +95,7 @@ case_no_source_folder_is_reported_and_a_later_press_works() {
     wait_for_windows 2 || return 1
     local box
     box="$(other_window "$form")"
-    screenshot wine-error "$box"
+    screenshot window-windows-error "$box"
     dismiss_box "$box" || return 1
     add_file 新.txt
     { header; line 新.txt; } >"$work/expected"
@@ -115,7 +115,7 @@ case_a_name_outside_the_code_page_is_written_with_a_warning() {
     wait_for_windows 2 || return 1
     local box
     box="$(other_window "$form")"
-    screenshot wine-warning "$box"
+    screenshot window-windows-warning "$box"
     dismiss_box "$box" || return 1
     close_and_wait || return 1
     same_bytes ROFS.obey "$app/ROFS.obey" "$work/expected"
