@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -63,12 +64,21 @@ void NameList::SortRange(Entry* first, Entry* last, int shift) {
     for (int byte = 0; byte < 256; ++byte) {
         starts[byte + 1] += starts[byte];
     }
+    // Each entry goes to the next free place of its bucket, in place: no
+    // second list as large as a wide folder is needed.
     std::size_t next[256];
     std::copy(starts, starts + 256, next);
-    for (const Entry* entry = first; entry != last; ++entry) {
-        scratch_[next[(entry->prefix >> shift) & 0xFF]++] = *entry;
+    for (int byte = 0; byte < 256; ++byte) {
+        while (next[byte] < starts[byte + 1]) {
+            Entry entry = first[next[byte]];
+            int bucket = static_cast<int>((entry.prefix >> shift) & 0xFF);
+            while (bucket != byte) {
+                std::swap(entry, first[next[bucket]++]);
+                bucket = static_cast<int>((entry.prefix >> shift) & 0xFF);
+            }
+            first[next[byte]++] = entry;
+        }
     }
-    std::copy(scratch_.begin(), scratch_.begin() + static_cast<std::ptrdiff_t>(count), first);
     for (int byte = 0; byte < 256; ++byte) {
         if (starts[byte + 1] - starts[byte] > 1) {
             SortRange(first + starts[byte], first + starts[byte + 1], shift - 8);
@@ -77,8 +87,5 @@ void NameList::SortRange(Entry* first, Entry* last, int shift) {
 }
 
 void NameList::Sort() {
-    if (entries_.size() > kComparisonSortMost && scratch_.size() < entries_.size()) {
-        scratch_.resize(entries_.size());
-    }
     SortRange(entries_.data(), entries_.data() + entries_.size(), 56);
 }

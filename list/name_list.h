@@ -68,5 +68,4 @@ class NameList {
 
     std::vector<char> arena_;
     std::vector<Entry> entries_;
-    std::vector<Entry> scratch_;  // for the bucket passes of Sort
 };
