@@ -35,7 +35,7 @@ if ((quick)); then
     runs="${runs:-3}"
     trees="${trees:-tiny tiny-wide tiny-deep}"
 else
-    runs="${runs:-15}"
+    runs="${runs:-21}"
     trees="${trees:-small large wide deep}"
 fi
 
@@ -155,7 +155,9 @@ for kind in $trees; do
     declare -A w=() u=() s=() m=()
     for ((run = 0; run < runs; ++run)); do
         for tool in "${tools[@]}"; do
-            read -r a b c d <<<"$(run_tool "$tool" "$dir" "${files[$kind]}")"
+            # A failed check exits only the command substitution: pass it on.
+            line="$(run_tool "$tool" "$dir" "${files[$kind]}")" || exit 1
+            read -r a b c d <<<"$line"
             w[$tool]+=" $a"; u[$tool]+=" $b"; s[$tool]+=" $c"; m[$tool]+=" $d"
         done
     done
@@ -174,7 +176,10 @@ for kind in $trees; do
                 awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }')"
         fi
     done
-    allocations[$kind]="$("$alloc_probe" "$dir" | cut -d' ' -f1)"
+    probe="$("$alloc_probe" "$dir")" || fail "alloc_probe failed on $dir"
+    [ "$(cut -d' ' -f3-7 <<<"$probe")" = "${files[$kind]} file lines, 0 problems" ] ||
+        fail "alloc_probe reported: $probe"
+    allocations[$kind]="${probe%% *}"
 done
 load_after="$(cut -d' ' -f1-3 /proc/loadavg)"
 
@@ -236,7 +241,8 @@ if ((!quick)); then
         esac
         set -- $limits
         while (($#)); do
-            verdict "$kind: wall ${ratio[$kind $1]} of $1 (at most $2)" "$(le "${ratio[$kind $1]}" "$2")"
+            verdict "$kind: wall $(printf '%.3f' "${ratio[$kind $1]}") of $1's (at most $2)" \
+                "$(le "${ratio[$kind $1]}" "$2")"
             shift 2
         done
         case "$kind" in
