@@ -27,5 +27,8 @@ Error ErrorFromNumber(long number);
 // The platform's "invalid argument" error.
 Error InvalidArgumentError();
 
+// The platform's error for a folder that is not there ("path not found").
+Error MissingFolderError();
+
 // "number: description", the form in which reports and the driver print errors.
 std::string DescribeError(const Error& error);

@@ -16,3 +16,7 @@ Error LastError() {
 Error InvalidArgumentError() {
     return ErrorFromNumber(EINVAL);
 }
+
+Error MissingFolderError() {
+    return ErrorFromNumber(ENOENT);
+}

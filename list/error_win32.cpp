@@ -32,3 +32,7 @@ Error LastError() {
 Error InvalidArgumentError() {
     return ErrorFromNumber(ERROR_INVALID_PARAMETER);
 }
+
+Error MissingFolderError() {
+    return ErrorFromNumber(ERROR_PATH_NOT_FOUND);
+}

@@ -225,7 +225,13 @@ class WindowsFileSystem final : public FileSystem {
         full.resize(size);
         const DWORD attributes = GetFileAttributesW(Win32Path(full).c_str());
         if (attributes == INVALID_FILE_ATTRIBUTES) {
-            throw LastError();
+            // A missing folder is a path not found, whichever step of it is
+            // missing.
+            const DWORD error = GetLastError();
+            if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+                throw MissingFolderError();
+            }
+            throw ErrorFromNumber(static_cast<long>(error));
         }
         if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
             throw ErrorFromNumber(ERROR_PATH_NOT_FOUND);
