@@ -255,11 +255,16 @@ if ((!quick)); then
     if [ -n "${wall[small program]:-}" ] && [ -n "${wall[large program]:-}" ]; then
         per_file="$(awk -v a="${wall[large program]}" -v b="${wall[small program]}" \
             -v n="$((files[large] - files[small]))" 'BEGIN { printf "%.2f", (a - b) * 1000 / n }')"
-        verdict "(large - small) / $((files[large] - files[small])) files: $per_file us per file (at most 1.6)" \
+        # A busy spell during the small tree's turns flatters the medians'
+        # difference; the fastest runs show what the machine gives when quiet.
+        read -r small_low _ <<<"${spread[small program]}"
+        read -r large_low _ <<<"${spread[large program]}"
+        per_file_low="$(awk -v a="$large_low" -v b="$small_low" \
+            -v n="$((files[large] - files[small]))" 'BEGIN { printf "%.2f", (a - b) * 1000 / n }')"
+        verdict "(large - small) / $((files[large] - files[small])) files: $per_file us per file (at most 1.6; fastest runs: $per_file_low)" \
             "$(le "$per_file" 1.6)"
         growth="$((rss[large program] - rss[small program]))"
-        verdict "peak RSS large - small: $(mib "$growth") MiB (at most 1)" \
-            "$(le "${growth#-}" 1024)"
+        verdict "peak RSS large - small: $growth KiB (at most 1024)" "$(le "${growth#-}" 1024)"
     fi
 fi
 {
