@@ -54,6 +54,21 @@ printf 'rofsname=CG33.smg\r\nrofssize=0x40000000\r\nfile=%s\\ROFS\\a.txt    \\a.
 cmp "$work/tool/ROFS.obey" "$work/win"
 echo "sample tree: lists identical natively and under Wine"
 
+# Folder links under Wine: a link back to an ancestor is skipped and
+# reported, a link to a folder outside the tree is walked under its own path.
+mkdir -p "$work/links/ROFS/a" "$work/outside"
+echo x > "$work/links/ROFS/a/f.txt"
+echo o > "$work/outside/o.txt"
+ln -s .. "$work/links/ROFS/a/up"
+ln -s "$work/outside" "$work/links/ROFS/ext"
+winlinks="Z:$(echo "$work/links" | tr / '\\')"
+wine "$root/build/win64/obey_drive.exe" "$winlinks" > "$work/links.out"
+printf 'rofsname=CG33.smg\r\nrofssize=0x40000000\r\nfile=%s\\ROFS\\a\\f.txt    \\a\\f.txt\r\nfile=%s\\ROFS\\ext\\o.txt    \\ext\\o.txt\r\n' \
+    "$winlinks" "$winlinks" > "$work/links.expected"
+cmp "$work/links/ROFS.obey" "$work/links.expected"
+grep -qF "folder loop, skipped: $winlinks\\ROFS\\a\\up" "$work/links.out"
+echo "folder links under Wine: loop skipped and reported, outside folder walked"
+
 # A failing operation exits non-zero with the error's number and description.
 rm -rf "$work/tool/ROFS"
 if "$root/build/linux/obey_drive" "$work/tool" > /dev/null 2> "$work/err"; then
