@@ -6,6 +6,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
+#include <memory>
+#include <string>
 #include <vector>
 
 #include "descriptor_posix.h"
@@ -64,7 +67,15 @@ class PosixFileSystem final : public FileSystem {
     }
 
     NativeString FolderPath(NativeView path) override {
-        const std::string text = CString(path);
+        std::string text = CString(path);
+        if (text.empty() || text[0] != '/') {
+            // A full path, as the listing reports it, from wherever we stand.
+            std::unique_ptr<char, decltype(&std::free)> here(::getcwd(nullptr, 0), &std::free);
+            if (here == nullptr) {
+                throw LastError();
+            }
+            text = std::string(here.get()) + "/" + text;
+        }
         struct stat st;
         if (::stat(text.c_str(), &st) != 0) {
             throw LastError();

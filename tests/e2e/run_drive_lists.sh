@@ -43,6 +43,9 @@ printf 'rofsname=CG33.smg\r\nrofssize=0x40000000\r\nfile=%s/ROFS/a.txt    /a.txt
 cat "$work/one" > "$work/two"
 tail -n 2 "$work/one" >> "$work/two"
 cmp "$work/tool/ROFS.obey" "$work/two"
+# A relative program directory gives the same full paths.
+(cd "$work" && "$root/build/linux/obey_drive" ./tool//. > /dev/null)
+cmp "$work/tool/ROFS.obey" "$work/one"
 rm "$work/tool/ROFS.obey"
 
 export WINEPREFIX="$(mktemp -d /tmp/obey-wine.XXXXXX)" WINEDEBUG=-all LANG=C.UTF-8
