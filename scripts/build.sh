@@ -5,9 +5,12 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 jobs="$(nproc)"
 
-cmake -S "$root" -B "$root/build/linux" -G "Unix Makefiles" -DCMAKE_BUILD_TYPE=Release >/dev/null
+# Everything on, whatever an earlier configuration of these folders left.
+options=(-DCMAKE_BUILD_TYPE=Release -DOBEY_BUILD_WINDOW=ON -DOBEY_BUILD_TESTS=ON)
+
+cmake -S "$root" -B "$root/build/linux" -G "Unix Makefiles" "${options[@]}" >/dev/null
 cmake --build "$root/build/linux" -j "$jobs"
 
-cmake -S "$root" -B "$root/build/win64" -G "Unix Makefiles" -DCMAKE_BUILD_TYPE=Release \
+cmake -S "$root" -B "$root/build/win64" -G "Unix Makefiles" "${options[@]}" \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" >/dev/null
 cmake --build "$root/build/win64" -j "$jobs"

@@ -221,6 +221,40 @@ dismiss_box() {
 
 header() { printf 'rofsname=CG33.smg\r\nrofssize=0x40000000\r\n'; }
 
+# No ROFS folder: an error box, the window stays, and once the folder is
+# there a press with Space lists it. $1 names the box's screenshot.
+check_missing_source_then_press() {
+    new_app missing
+    start_and_wait || return 1
+    press_key "$form" Return
+    wait_for_windows 2 || return 1
+    local box
+    box="$(other_window "$form")"
+    screenshot "$1" "$box"
+    dismiss_box "$box" || return 1
+    add_file 新.txt
+    { header; line 新.txt; } >"$work/expected"
+    press_key "$form" space
+    wait_for_size "$app/ROFS.obey" "$(stat -c %s "$work/expected")" || return 1
+    close_and_wait || return 1
+    same_bytes ROFS.obey "$app/ROFS.obey" "$work/expected"
+}
+
+# Two presses, by Enter and by a click at the middle of Command1 (24,64
+# 129x41 at 96 dpi), of a tree whose expected list is in $work/expected.
+press_twice_and_compare() {
+    start_and_wait || return 1
+    press_key "$form" Return
+    local header_size all_size
+    header_size="$(header | wc -c)"
+    all_size="$(stat -c %s "$work/expected")"
+    wait_for_size "$app/ROFS.obey" $(((all_size - header_size) / 2 + header_size)) || return 1
+    click_at "$form" 88 84
+    wait_for_size "$app/ROFS.obey" "$all_size" || return 1
+    close_and_wait || return 1
+    same_bytes ROFS.obey "$app/ROFS.obey" "$work/expected"
+}
+
 # Runs one case: a function named case_*, in a fresh program directory.
 run_case() {
     local name="$1"

@@ -74,35 +74,11 @@ case_two_presses_list_the_tree_twice_in_gbk() {
     local listing
     listing="$({ line b.txt; line a/c.txt; line a/中文目录/文件.txt; } | base64 -w0)"
     { header; base64 -d <<<"$listing"; base64 -d <<<"$listing"; } >"$work/expected"
-    start_and_wait || return 1
-    press_key "$form" Return
-    local header_size all_size
-    header_size="$(header | wc -c)"
-    all_size="$(stat -c %s "$work/expected")"
-    wait_for_size "$app/ROFS.obey" $(((all_size - header_size) / 2 + header_size)) || return 1
-    # The second press with the mouse, at the middle of Command1
-    # (24,64 129x41 at 96 dpi).
-    click_at "$form" 88 84
-    wait_for_size "$app/ROFS.obey" "$all_size" || return 1
-    close_and_wait || return 1
-    same_bytes ROFS.obey "$app/ROFS.obey" "$work/expected"
+    press_twice_and_compare
 }
 
 case_no_source_folder_is_reported_and_a_later_press_works() {
-    new_app missing
-    start_and_wait || return 1
-    press_key "$form" Return
-    wait_for_windows 2 || return 1
-    local box
-    box="$(other_window "$form")"
-    screenshot window-windows-error "$box"
-    dismiss_box "$box" || return 1
-    add_file 新.txt
-    { header; line 新.txt; } >"$work/expected"
-    press_key "$form" space
-    wait_for_size "$app/ROFS.obey" "$(stat -c %s "$work/expected")" || return 1
-    close_and_wait || return 1
-    same_bytes ROFS.obey "$app/ROFS.obey" "$work/expected"
+    check_missing_source_then_press window-windows-error
 }
 
 case_a_name_outside_the_code_page_is_written_with_a_warning() {
