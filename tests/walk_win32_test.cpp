@@ -70,6 +70,23 @@ TEST(WindowsAttributes, HiddenOrSystemListIsNotSeenAsAnEarlierList) {
     }
 }
 
+TEST(WindowsAttributes, HiddenSystemAndReadOnlyFilesAndFoldersAreListed) {
+    TestDirectory dir;
+    dir.AddFile("h.txt");
+    dir.AddFile("s.sys");
+    dir.AddFile("r.txt");
+    dir.AddFile("hid/inner.txt");
+    ASSERT_TRUE(SetFileAttributesW((dir.Source() / "h.txt").c_str(), FILE_ATTRIBUTE_HIDDEN));
+    ASSERT_TRUE(SetFileAttributesW((dir.Source() / "s.sys").c_str(), FILE_ATTRIBUTE_SYSTEM));
+    ASSERT_TRUE(SetFileAttributesW((dir.Source() / "r.txt").c_str(), FILE_ATTRIBUTE_READONLY));
+    ASSERT_TRUE(SetFileAttributesW((dir.Source() / "hid").c_str(),
+                                   FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN));
+    const Outcome outcome = ListOnce(dir);
+    EXPECT_EQ(outcome.list,
+              kHeader + ExpectedLines(dir, {"h.txt", "r.txt", "s.sys", "hid/inner.txt"}));
+    SetFileAttributesW((dir.Source() / "r.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
 TEST(WindowsAttributes, ArchiveListCounts) {
     TestDirectory dir;
     dir.AddFolder("");
