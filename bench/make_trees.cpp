@@ -28,8 +28,8 @@ int main(int argc, char** argv) {
     if (argc < 3 || argc > 4) {
         return Usage();
     }
-    const TreeSpec* spec = FindTreeSpec(argv[1]);
-    if (spec == nullptr) {
+    const TreeRecipe* recipe = FindTreeRecipe(argv[1]);
+    if (recipe == nullptr) {
         return Usage();
     }
     const unsigned long long seed = argc == 4 ? std::strtoull(argv[3], nullptr, 10) : kDefaultSeed;
@@ -45,12 +45,12 @@ int main(int argc, char** argv) {
             return 1;
         }
         const std::string directory = full;
-        const TreeModel tree = BuildTree(*spec, seed);
+        const TreeModel tree = BuildTree(*recipe, seed);
         WriteTree(tree, directory + "/ROFS", directory + "/expected.obey");
         std::FILE* done = std::fopen((directory + "/tree.done").c_str(), "w");
         if (done == nullptr ||
-            std::fprintf(done, "%.*s %llu %zu %zu\n", static_cast<int>(spec->kind.size()),
-                         spec->kind.data(), seed, spec->files, spec->folders) < 0 ||
+            std::fprintf(done, "%.*s %llu %zu %zu\n", static_cast<int>(recipe->kind.size()),
+                         recipe->kind.data(), seed, recipe->files, recipe->folders) < 0 ||
             std::fclose(done) != 0) {
             std::perror("tree.done");
             return 1;

@@ -7,7 +7,7 @@
 
 namespace {
 
-constexpr TreeSpec kSpecs[] = {
+constexpr TreeRecipe kRecipes[] = {
     {"small", 20000, 2000, 5},
     {"large", 200000, 20000, 5},
     {"wide", 100000, 1, 1},
@@ -37,10 +37,10 @@ class FolderNames {
 
 }  // namespace
 
-const TreeSpec* FindTreeSpec(std::string_view kind) {
-    for (const TreeSpec& spec : kSpecs) {
-        if (spec.kind == kind) {
-            return &spec;
+const TreeRecipe* FindTreeRecipe(std::string_view kind) {
+    for (const TreeRecipe& recipe : kRecipes) {
+        if (recipe.kind == kind) {
+            return &recipe;
         }
     }
     return nullptr;
@@ -48,31 +48,31 @@ const TreeSpec* FindTreeSpec(std::string_view kind) {
 
 std::string TreeKindNames() {
     std::string names;
-    for (const TreeSpec& spec : kSpecs) {
-        names.append(names.empty() ? "" : ", ").append(spec.kind);
+    for (const TreeRecipe& recipe : kRecipes) {
+        names.append(names.empty() ? "" : ", ").append(recipe.kind);
     }
     return names;
 }
 
-TreeModel BuildTree(const TreeSpec& spec, std::uint64_t seed) {
+TreeModel BuildTree(const TreeRecipe& recipe, std::uint64_t seed) {
     SeededRandom random(seed);
     TreeModel tree;
-    tree.folders.resize(spec.folders);
-    std::vector<FolderNames> names(spec.folders);
-    std::vector<int> depth(spec.folders, 0);
+    tree.folders.resize(recipe.folders);
+    std::vector<FolderNames> names(recipe.folders);
+    std::vector<int> depth(recipe.folders, 0);
     // Folders that may still take a subfolder.
     std::vector<std::uint32_t> open{0};
-    for (std::uint32_t i = 1; i < spec.folders; ++i) {
-        const std::uint32_t parent = spec.maxDepth == 0 ? i - 1 : open[random.Below(open.size())];
+    for (std::uint32_t i = 1; i < recipe.folders; ++i) {
+        const std::uint32_t parent = recipe.maxDepth == 0 ? i - 1 : open[random.Below(open.size())];
         tree.folders[i].name = names[parent].Fresh(random);
         tree.folders[parent].subfolders.push_back(i);
         depth[i] = depth[parent] + 1;
-        if (depth[i] < spec.maxDepth) {
+        if (depth[i] < recipe.maxDepth) {
             open.push_back(i);
         }
     }
-    for (std::size_t i = 0; i < spec.files; ++i) {
-        const std::size_t folder = spec.maxDepth == 0 ? 1 + i : random.Below(spec.folders);
+    for (std::size_t i = 0; i < recipe.files; ++i) {
+        const std::size_t folder = recipe.maxDepth == 0 ? 1 + i : random.Below(recipe.folders);
         tree.folders[folder].files.push_back(names[folder].Fresh(random));
     }
     for (TreeFolder& folder : tree.folders) {

@@ -8,7 +8,7 @@
 
 // What a benchmark tree looks like. The source folder itself counts among the
 // folders.
-struct TreeSpec {
+struct TreeRecipe {
     std::string_view kind;
     std::size_t files;
     std::size_t folders;
@@ -19,7 +19,7 @@ struct TreeSpec {
 };
 
 // The known kinds; nullptr for a name that is none of them.
-const TreeSpec* FindTreeSpec(std::string_view kind);
+const TreeRecipe* FindTreeRecipe(std::string_view kind);
 
 std::string TreeKindNames();
 
@@ -34,4 +34,4 @@ struct TreeModel {
     std::vector<TreeFolder> folders;
 };
 
-TreeModel BuildTree(const TreeSpec& spec, std::uint64_t seed);
+TreeModel BuildTree(const TreeRecipe& recipe, std::uint64_t seed);
