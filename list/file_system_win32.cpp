@@ -2,10 +2,10 @@
 
 #include <windows.h>
 
-#include <optional>
 #include <vector>
 
 #include "error.h"
+#include "read_folder.h"
 
 namespace {
 
@@ -73,7 +73,7 @@ class FindHandle {
 // One folder, read in full when it is opened, in the listing's own order:
 // names into one arena, files and subfolders apart. Folder links and
 // junctions are subfolders, as the listing reports them.
-class WindowsFolder final : public Folder {
+class WindowsFolder final : public ReadFolder {
   public:
     explicit WindowsFolder(NativeView path) {
         const std::wstring target = Win32Path(path);
@@ -83,34 +83,16 @@ class WindowsFolder final : public Folder {
 
     FolderId Id() const override { return id_; }
 
-    bool NextFile(NativeView* name) override {
-        if (nextFile_ < files_.size()) {
-            *name = NameAt(files_[nextFile_++]);
-            return true;
-        }
-        if (listingError_) {
-            Error error = *listingError_;
-            listingError_.reset();
-            throw error;
-        }
-        return false;
-    }
-
-    std::size_t SubFolderCount() override { return folders_.size(); }
-
-    bool NextSubFolder(NativeView* name) override {
-        if (nextFolder_ >= folders_.size()) {
-            return false;
-        }
-        *name = NameAt(folders_[nextFolder_++]);
-        return true;
-    }
-
     std::unique_ptr<Folder> OpenSubFolder(NativeView /*name*/, NativeView path) override {
         return std::make_unique<WindowsFolder>(path);
     }
 
   private:
+    std::size_t FileCount() const override { return files_.size(); }
+    NativeView FileAt(std::size_t index) const override { return NameAt(files_[index]); }
+    std::size_t FolderCount() const override { return folders_.size(); }
+    NativeView FolderAt(std::size_t index) const override { return NameAt(folders_[index]); }
+
     NativeView NameAt(std::uint32_t offset) const {
         const wchar_t* start = names_.data() + offset;
         return NativeView(start, wcslen(start));
@@ -153,7 +135,7 @@ class WindowsFolder final : public Folder {
         } while (FindNextFileW(find.Get(), &data));
         const DWORD error = GetLastError();
         if (error != ERROR_NO_MORE_FILES) {
-            listingError_ = ErrorFromNumber(static_cast<long>(error));
+            SetListingError(ErrorFromNumber(static_cast<long>(error)));
         }
     }
 
@@ -173,9 +155,6 @@ class WindowsFolder final : public Folder {
     std::vector<wchar_t> names_;
     std::vector<std::uint32_t> files_;
     std::vector<std::uint32_t> folders_;
-    std::size_t nextFile_ = 0;
-    std::size_t nextFolder_ = 0;
-    std::optional<Error> listingError_;
 };
 
 class WindowsOutputFile final : public OutputFile {

@@ -8,11 +8,11 @@
 #include <cstdint>
 #include <cstring>
 #include <new>
-#include <optional>
 #include <utility>
 
 #include "descriptor_posix.h"
 #include "error.h"
+#include "read_folder.h"
 
 namespace {
 
@@ -38,7 +38,7 @@ int OpenFolderAt(int parent, const char* path) {
 // shared buffer, files and subfolders each sorted by the bytes of their
 // names. The descriptor stays open only while subfolders remain to be opened
 // relative to it.
-class PosixFolder final : public Folder {
+class PosixFolder final : public ReadFolder {
   public:
     PosixFolder(int fd, FolderListings& listings)
         : fd_(fd), listings_(listings), names_(listings.Take()) {
@@ -59,30 +59,6 @@ class PosixFolder final : public Folder {
 
     FolderId Id() const override { return id_; }
 
-    bool NextFile(NativeView* name) override {
-        if (nextFile_ < names_->files.Size()) {
-            names_->files.Prefetch(nextFile_ + kPrefetchAhead);
-            *name = names_->files.At(nextFile_++);
-            return true;
-        }
-        if (listingError_) {
-            Error error = *listingError_;
-            listingError_.reset();
-            throw error;
-        }
-        return false;
-    }
-
-    std::size_t SubFolderCount() override { return names_->folders.Size(); }
-
-    bool NextSubFolder(NativeView* name) override {
-        if (nextFolder_ >= names_->folders.Size()) {
-            return false;
-        }
-        *name = names_->folders.At(nextFolder_++);
-        return true;
-    }
-
     // Opened relative to this folder, so no path length limit applies.
     std::unique_ptr<Folder> OpenSubFolder(NativeView name, NativeView /*path*/) override {
         // Names come from the list, where each ends in NUL.
@@ -90,13 +66,21 @@ class PosixFolder final : public Folder {
         if (fd < 0) {
             throw LastError();
         }
-        if (nextFolder_ >= names_->folders.Size()) {
+        if (AllSubFoldersNamed()) {
             fd_.Reset();
         }
         return std::make_unique<PosixFolder>(fd, listings_);
     }
 
   private:
+    std::size_t FileCount() const override { return names_->files.Size(); }
+    NativeView FileAt(std::size_t index) const override {
+        names_->files.Prefetch(index + kPrefetchAhead);
+        return names_->files.At(index);
+    }
+    std::size_t FolderCount() const override { return names_->folders.Size(); }
+    NativeView FolderAt(std::size_t index) const override { return names_->folders.At(index); }
+
     // On the common file systems a folder's size bounds the bytes of its
     // names, at a dozen bytes or more per entry: room by it spares a wide
     // folder the copies of a growing list, and the pages it never fills cost
@@ -118,7 +102,7 @@ class PosixFolder final : public Folder {
                 if (errno == EINTR) {
                     continue;
                 }
-                listingError_ = LastError();
+                SetListingError(LastError());
                 break;
             }
             if (size == 0) {
@@ -152,9 +136,6 @@ class PosixFolder final : public Folder {
     FolderListings& listings_;
     std::unique_ptr<FolderListings::Names> names_;
     FolderId id_;
-    std::size_t nextFile_ = 0;
-    std::size_t nextFolder_ = 0;
-    std::optional<Error> listingError_;
 };
 
 }  // namespace
