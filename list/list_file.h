@@ -29,24 +29,18 @@ class ListFile {
     // Fixed ASCII text, the same in every code page.
     void WriteAsciiLine(std::string_view line);
 
-    // Converts to the narrow encoding; *replaced tells whether a character had
-    // no form in it.
-    void WriteLine(NativeView line, bool* replaced) {
-        HoldLine(line, replaced);
-        WriteFullBlock();
-    }
-
-    // The two halves of WriteLine: a line that fails to convert is not held;
-    // a held line is never lost, even when the write of its block fails.
-    void HoldLine(NativeView line, bool* replaced) { HoldPieces(&line, 1, replaced); }
-    void WriteFullBlock();
-
-    // A line given as pieces, each converted into the block in turn, so that
-    // the line needs no room of its own.
+    // Holds a line given as pieces, converted together into the block, so
+    // that the line needs no room of its own; *replaced tells whether a
+    // character had no form in the narrow encoding. A line that fails to
+    // convert is not held; a held line is never lost, even when the write of
+    // its block fails.
     template <std::size_t N>
     void HoldLine(const std::array<NativeView, N>& pieces, bool* replaced) {
         HoldPieces(pieces.data(), N, replaced);
     }
+
+    // Writes the held lines once they fill a block.
+    void WriteFullBlock();
 
     // Passes everything held to the file.
     void Flush();

@@ -25,13 +25,6 @@ FileLinePieces FileLine(NativeView path, NativeView rootPath) {
             path.substr(rootPath.size())};
 }
 
-void BuildFileLine(NativeView path, NativeView rootPath, NativeString& line) {
-    line.clear();
-    for (NativeView piece : FileLine(path, rootPath)) {
-        line.append(piece);
-    }
-}
-
 NativeView TrimSpaces(NativeView text) {
     const NativeChar space = static_cast<NativeChar>(' ');
     while (!text.empty() && text.front() == space) {

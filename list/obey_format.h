@@ -22,9 +22,6 @@ std::string HeaderBytes();
 using FileLinePieces = std::array<NativeView, 4>;
 FileLinePieces FileLine(NativeView path, NativeView rootPath);
 
-// The same line as one text; line is left empty when FileLine throws.
-void BuildFileLine(NativeView path, NativeView rootPath, NativeString& line);
-
 // Leading and trailing U+0020 removed; other white space stays.
 NativeView TrimSpaces(NativeView text);
 

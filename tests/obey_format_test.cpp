@@ -1,10 +1,9 @@
-// The bytes of the list: header, file lines, separator, line ends.
+// The bytes of the list: header, file lines, separator, line ends, blocks.
 #include <gtest/gtest.h>
 
 #include "error.h"
 #include "list_file.h"
 #include "obey_format.h"
-#include "test_tree.h"
 
 namespace {
 
@@ -12,10 +11,14 @@ NativeString N(std::string_view ascii) {
     return NativeFromAscii(ascii);
 }
 
-std::string Narrow(NativeView text) {
+std::string Line(std::string_view path, std::string_view root) {
+    const NativeString nativePath = N(path);
+    const NativeString nativeRoot = N(root);
     std::string out;
     bool replaced = false;
-    AppendNarrow(text, out, &replaced);
+    for (NativeView piece : FileLine(nativePath, nativeRoot)) {
+        AppendNarrow(piece, out, &replaced);
+    }
     return out;
 }
 
@@ -33,79 +36,44 @@ class MemoryFile final : public OutputFile {
     std::vector<std::string>& writes_;
 };
 
-TEST(FileLine, ImagePathIsTheTailBeyondTheRoot) {
-    NativeString line;
-    BuildFileLine(N("C:\\tool\\ROFS\\a.txt"), N("C:\\tool\\ROFS"), line);
-    EXPECT_EQ(Narrow(line), "file=C:\\tool\\ROFS\\a.txt    \\a.txt");
-
-    BuildFileLine(N("C:\\tool\\ROFS\\sys\\bin\\b.dll"), N("C:\\tool\\ROFS"), line);
-    EXPECT_EQ(Narrow(line), "file=C:\\tool\\ROFS\\sys\\bin\\b.dll    \\sys\\bin\\b.dll");
+void Hold(ListFile& list, std::string_view ascii) {
+    bool replaced = true;
+    list.HoldLine(std::array<NativeView, 1>{N(ascii)}, &replaced);
+    EXPECT_FALSE(replaced);
+    list.WriteFullBlock();
 }
 
-TEST(FileLine, SpacesStayUnquotedAndTheSeparatorIsFourSpaces) {
-    NativeString line;
-    BuildFileLine(N("/my tool/ROFS/a b/c d.txt"), N("/my tool/ROFS"), line);
-    EXPECT_EQ(Narrow(line), "file=/my tool/ROFS/a b/c d.txt    /a b/c d.txt");
-    EXPECT_EQ(Narrow(line).find('\t'), std::string::npos);
+TEST(FileLine, PathFourSpacesAndTheTailBeyondTheRootUnquoted) {
+    EXPECT_EQ(Line("C:\\tool\\ROFS\\sys\\bin\\b.dll", "C:\\tool\\ROFS"),
+              "file=C:\\tool\\ROFS\\sys\\bin\\b.dll    \\sys\\bin\\b.dll");
+    EXPECT_EQ(Line("/my tool/ROFS/a b/c d.txt", "/my tool/ROFS"),
+              "file=/my tool/ROFS/a b/c d.txt    /a b/c d.txt");
+    // The root is trimmed of spaces only, before its length is taken.
+    EXPECT_EQ(TrimSpaces(N("  /a b/ROFS \t ")), N("/a b/ROFS \t"));
 }
 
-TEST(FileLine, CutIsByLengthAloneNeverByComparison) {
-    // The root's text differs from the path's start; only its length counts.
-    NativeString line;
-    BuildFileLine(N("/x/ROFS/Sub/f"), N("/y/rofs"), line);
-    EXPECT_EQ(Narrow(line), "file=/x/ROFS/Sub/f    /Sub/f");
-
-    BuildFileLine(N("/y/rofs"), N("/y/rofs"), line);
-    EXPECT_EQ(Narrow(line), "file=/y/rofs    ");
-}
-
-TEST(FileLine, PathShorterThanTheRootIsAnInvalidArgument) {
-    NativeString line = N("old");
-    EXPECT_THROW(BuildFileLine(N("/a"), N("/abc"), line), Error);
+TEST(FileLine, CutIsByLengthAloneAndAShorterPathIsAnInvalidArgument) {
+    EXPECT_EQ(Line("/x/ROFS/Sub/f", "/y/rofs"), "file=/x/ROFS/Sub/f    /Sub/f");
+    EXPECT_EQ(Line("/y/rofs", "/y/rofs"), "file=/y/rofs    ");
     try {
-        BuildFileLine(N("/a"), N("/abc"), line);
+        Line("/a", "/abc");
+        FAIL() << "a path shorter than the root was cut";
     } catch (const Error& error) {
         EXPECT_EQ(error.Number(), InvalidArgumentError().Number());
-        EXPECT_FALSE(error.Description().empty());
     }
-    EXPECT_TRUE(line.empty());
 }
 
-TEST(FileLine, RootIsTrimmedOfSpacesOnly) {
-    EXPECT_EQ(TrimSpaces(N("  /a b/ROFS  ")), N("/a b/ROFS"));
-    EXPECT_EQ(TrimSpaces(N("\t/a\t")), N("\t/a\t"));
-    EXPECT_EQ(TrimSpaces(N("   ")), N(""));
-}
-
-TEST(FileLine, LineBreaksAreFoundAnywhere) {
-    EXPECT_TRUE(HasLineBreak(N("a\nb")));
-    EXPECT_TRUE(HasLineBreak(N("ab\r")));
-    EXPECT_FALSE(HasLineBreak(N("a b\tc")));
-}
-
-TEST(ListFileBytes, HeaderLinesEndInCrLf) {
+TEST(ListFileBytes, HeaderThenLinesEachEndingInCrLfInBlocksInOrder) {
     EXPECT_EQ(HeaderBytes(), "rofsname=CG33.smg\r\nrofssize=0x40000000\r\n");
-}
-
-TEST(ListFileBytes, EveryLineEndsInCrLfAndBlocksKeepOrder) {
     std::vector<std::string> writes;
-    {
-        ListFile list(std::make_unique<MemoryFile>(writes), 16);
-        bool replaced = true;
-        list.WriteAsciiLine("first");
-        list.WriteLine(N("second line"), &replaced);
-        EXPECT_FALSE(replaced);
-        list.WriteLine(N("3"), &replaced);
-        list.Close();
-    }
-    std::string all;
-    for (std::size_t i = 0; i + 1 < writes.size(); ++i) {
-        all += writes[i];
-    }
-    EXPECT_EQ(all, "first\r\nsecond line\r\n3\r\n");
-    EXPECT_EQ(writes.back(), "<closed>");
+    ListFile list(std::make_unique<MemoryFile>(writes), 16);
+    list.WriteAsciiLine("first");
+    Hold(list, "second line");
+    Hold(list, "3");
+    list.Close();
     // Held until a block fills: the first write came only when 16 bytes had gathered.
-    EXPECT_EQ(writes.front(), "first\r\nsecond line\r\n");
+    EXPECT_EQ(writes, (std::vector<std::string>{"first\r\nsecond line\r\n", "3\r\n", "<closed>"}));
+    EXPECT_THROW(list.WriteAsciiLine("late"), Error);
 }
 
 TEST(ListFileBytes, HeldLinesReachTheFileWhenTheListIsNeverClosed) {
@@ -114,16 +82,7 @@ TEST(ListFileBytes, HeldLinesReachTheFileWhenTheListIsNeverClosed) {
         ListFile list(std::make_unique<MemoryFile>(writes));
         list.WriteAsciiLine("only");
     }
-    ASSERT_EQ(writes.size(), 1u);
-    EXPECT_EQ(writes[0], "only\r\n");
-}
-
-TEST(ListFileBytes, ClosedListRefusesLines) {
-    std::vector<std::string> writes;
-    ListFile list(std::make_unique<MemoryFile>(writes));
-    list.Close();
-    EXPECT_FALSE(list.IsOpen());
-    EXPECT_THROW(list.WriteAsciiLine("late"), Error);
+    EXPECT_EQ(writes, std::vector<std::string>{"only\r\n"});
 }
 
 }  // namespace
