@@ -1,5 +1,6 @@
 #include "test_tree.h"
 
+#include <algorithm>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -9,21 +10,7 @@
 #include "list_generator.h"
 #include "obey_format.h"
 
-namespace {
-
-fs::path FromUtf8(std::string_view relative) {
-    return fs::u8path(relative.begin(), relative.end());
-}
-
-// The narrow form a path of plain ASCII takes in the list.
-std::string Narrow(const fs::path& path) {
-    std::string out;
-    bool replaced = false;
-    AppendNarrow(path.native(), out, &replaced);
-    return out;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 TestDirectory::TestDirectory() {
     std::random_device random;
@@ -55,13 +42,20 @@ TestDirectory::~TestDirectory() {
 }
 
 void TestDirectory::AddFile(std::string_view relative, std::string_view content) const {
-    const fs::path path = Source() / FromUtf8(relative);
+    const fs::path path = Source() / NamePath(relative);
     fs::create_directories(path.parent_path());
     WriteBytes(path, content);
 }
 
 void TestDirectory::AddFolder(std::string_view relative) const {
-    fs::create_directories(Source() / FromUtf8(relative));
+    fs::create_directories(Source() / NamePath(relative));
+}
+
+NativeString TestDirectory::Under(std::string_view relative) const {
+    if (relative.empty()) {
+        return Source().native();
+    }
+    return (Source() / NamePath(relative)).make_preferred().native();
 }
 
 void WriteBytes(const fs::path& path, std::string_view bytes) {
@@ -87,13 +81,15 @@ bool Exists(const fs::path& path) {
     return fs::exists(path, ignored);
 }
 
-std::string NativeRelative(std::string_view relative) {
-    std::string out(relative);
-    for (char& c : out) {
-        if (c == '/') {
-            c = static_cast<char>(kSeparator);
-        }
-    }
+fs::path NamePath(std::string_view relative) {
+    // UTF-8 on Windows; on POSIX the bytes pass as they are.
+    return fs::u8path(relative.begin(), relative.end());
+}
+
+std::string Narrow(NativeView text) {
+    std::string out;
+    bool replaced = false;
+    AppendNarrow(text, out, &replaced);
     return out;
 }
 
@@ -101,7 +97,8 @@ std::string ExpectedLines(const TestDirectory& dir, const std::vector<std::strin
     const std::string root = Narrow(dir.Source().native());
     std::string lines;
     for (const std::string& file : files) {
-        const std::string image = static_cast<char>(kSeparator) + NativeRelative(file);
+        std::string image = static_cast<char>(kSeparator) + Narrow(NamePath(file).native());
+        std::replace(image.begin(), image.end(), '/', static_cast<char>(kSeparator));
         lines += "file=" + root + image + "    " + image + "\r\n";
     }
     return lines;

@@ -29,6 +29,9 @@ class TestDirectory {
     void AddFile(std::string_view relative, std::string_view content = "x") const;
     void AddFolder(std::string_view relative) const;
 
+    // The full path of a file or folder under ROFS, as the walk names it.
+    NativeString Under(std::string_view relative) const;
+
   private:
     fs::path path_;
 };
@@ -45,8 +48,11 @@ std::string ExpectedList(const TestDirectory& dir, const std::vector<std::string
 // The file lines alone, for lists that hold several clicks.
 std::string ExpectedLines(const TestDirectory& dir, const std::vector<std::string>& files);
 
-// Relative "a/b" as the platform writes it in the list ("a\b" on Windows).
-std::string NativeRelative(std::string_view relative);
+// A name or relative path with "/", in UTF-8 on Windows, as a path.
+fs::path NamePath(std::string_view relative);
+
+// Text in the list's narrow encoding.
+std::string Narrow(NativeView text);
 
 // A whole window's life on the directory with the platform's own file
 // services and one click: the list it leaves and the click's summary.

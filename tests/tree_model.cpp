@@ -118,20 +118,7 @@ void ExpectedWalk(const ModelFolder& tree, const TestDirectory& dir, std::string
                   std::vector<ModelProblem>& problems) {
     std::vector<std::string> files;
     Walk(tree, "", HostNameRules(), files, problems);
-    lines.clear();
-    std::string root;
-    bool replaced = false;
-    AppendNarrow(dir.Source().native(), root, &replaced);
-    for (const std::string& file : files) {
-        std::string image;
-        AppendNarrow((fs::path(NativeFromAscii("")) / NamePath(file)).native(), image, &replaced);
-        std::string withSeparators;
-        for (char c : image) {
-            withSeparators += (c == '/' ? static_cast<char>(kSeparator) : c);
-        }
-        image = static_cast<char>(kSeparator) + withSeparators;
-        lines += "file=" + root + image + "    " + image + "\r\n";
-    }
+    lines = ExpectedLines(dir, files);
 }
 
 void PrintTo(const ModelProblem& problem, std::ostream* out) {

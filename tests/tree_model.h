@@ -48,7 +48,6 @@ void ExpectedWalk(const ModelFolder& tree, const TestDirectory& dir, std::string
 // Readable in failure messages.
 void PrintTo(const ModelProblem& problem, std::ostream* out);
 std::vector<ModelProblem> ActualProblems(const ClickSummary& summary, const TestDirectory& dir);
-fs::path NamePath(const std::string& name);
 
 // A chain of depth folders of the given name under where, past any path length
 // limit, with one file at the bottom. Returns the file's path below where.

@@ -26,10 +26,6 @@ bool MakeLink(const fs::path& target, const fs::path& link) {
     return symlink(target.c_str(), link.c_str()) == 0;
 }
 
-fs::path NamePath(const std::string& name) {
-    return fs::path(name);
-}
-
 std::string MakeChain(const fs::path& where, int depth, const std::string& name) {
     fs::create_directories(where);
     // Relative to each folder's descriptor: full paths would pass PATH_MAX.

@@ -39,10 +39,6 @@ bool MakeLink(const fs::path& /*target*/, const fs::path& /*link*/) {
     return false;
 }
 
-fs::path NamePath(const std::string& name) {
-    return fs::u8path(name);
-}
-
 std::string MakeChain(const fs::path& where, int depth, const std::string& name) {
     fs::create_directories(where);
     // The \\?\ form takes paths past MAX_PATH.

@@ -18,14 +18,7 @@ class WalkFaults : public ::testing::Test {
         }
     }
 
-    NativeString Folder(std::string_view relative) const {
-        NativeString path = dir.Source().native();
-        if (!relative.empty()) {
-            path.push_back(kSeparator);
-            AppendAscii(path, NativeRelative(relative));
-        }
-        return path;
-    }
+    NativeString Folder(std::string_view relative) const { return dir.Under(relative); }
 
     // One click on a list written line by line (block size 0), so that a
     // write failure hits exactly one line.

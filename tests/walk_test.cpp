@@ -33,48 +33,10 @@ TEST_F(Walk, ListsAFileTwoFoldersDownWithItsImagePath) {
     EXPECT_EQ(generator.RootPath(), dir.Source().native());
 }
 
-TEST_F(Walk, FolderFilesComeBeforeItsSubfoldersWhateverTheNames) {
-    dir.AddFile("b.txt");
-    dir.AddFile("a/c.txt");
-    dir.AddFile("a/z.txt");
-    dir.AddFile("a/m/x.txt");
-    EXPECT_EQ(Run(), ExpectedList(dir, {"b.txt", "a/c.txt", "a/z.txt", "a/m/x.txt"}));
-}
-
-TEST_F(Walk, EachSubfolderIsFinishedBeforeTheNextBegins) {
-    dir.AddFile("d1/e1/f1/deep.txt");
-    dir.AddFile("d1/e2/g.txt");
-    dir.AddFile("d2/h.txt");
-    EXPECT_EQ(Run(), ExpectedList(dir, {"d1/e1/f1/deep.txt", "d1/e2/g.txt", "d2/h.txt"}));
-}
-
-TEST_F(Walk, EmptyFoldersAddNothing) {
-    dir.AddFolder("empty");
-    dir.AddFolder("p/q/r");
-    EXPECT_EQ(Run(), ExpectedList(dir, {}));
-
-    TestDirectory bare;
-    bare.AddFolder("");
-    ListGenerator other(*fileSystem, bare.Native());
-    other.Form_Load();
-    EXPECT_EQ(other.Command1_Click().LinesWritten(), 0u);
-    other.Form_Unload();
-    EXPECT_EQ(ReadBytes(bare.List()), ExpectedList(bare, {}));
-}
-
 TEST_F(Walk, EveryPressAppendsTheWholeListingAgain) {
     dir.AddFile("a.txt");
     dir.AddFile("s/b.txt");
     EXPECT_EQ(Run(2), ExpectedList(dir, {"a.txt", "s/b.txt"}, 2));
-}
-
-TEST_F(Walk, TheSummaryCountsOneLinePerFile) {
-    for (int i = 0; i < 30; ++i) {
-        dir.AddFile("f" + std::to_string(i / 10) + "/n" + std::to_string(i));
-    }
-    generator.Form_Load();
-    EXPECT_EQ(generator.Command1_Click().LinesWritten(), 30u);
-    generator.Form_Unload();
 }
 
 TEST_F(Walk, MissingSourceFolderFailsTheClickAndKeepsTheList) {

@@ -13,13 +13,6 @@ namespace {
 
 const std::string kHeader = "rofsname=CG33.smg\r\nrofssize=0x40000000\r\n";
 
-std::string RootNarrow(const TestDirectory& dir) {
-    std::string out;
-    bool replaced = false;
-    AppendNarrow(dir.Source().native(), out, &replaced);
-    return out;
-}
-
 // The test runs pin the code page through the locale: Western (1252) for the
 // unit tests, Simplified Chinese (936) for the window's end-to-end tests.
 TEST(WindowsCodePage, NamesOutsideTheCodePageGetItsReplacementCharacter) {
@@ -30,7 +23,7 @@ TEST(WindowsCodePage, NamesOutsideTheCodePageGetItsReplacementCharacter) {
     dir.AddFile("\xe0\xb8\x81-\xc3\xa9.txt");
     dir.AddFile("\xe4\xb8\xad/\xe0\xb8\x81");
     const Outcome outcome = ListOnce(dir);
-    const std::string root = RootNarrow(dir);
+    const std::string root = Narrow(dir.Source().native());
     std::string first, second;
     if (codePage == 1252) {
         first = "\\?-\xe9.txt";
