@@ -221,6 +221,25 @@ dismiss_box() {
 
 header() { printf 'rofsname=CG33.smg\r\nrofssize=0x40000000\r\n'; }
 
+# Starts the program over an earlier list whose one file line is $1, and
+# checks the form's client area: 2820 by 2175 twips, 188 by 145 pixels at 96
+# dpi. close_keeps_the_earlier_list_as_backup then ends the case.
+start_over_an_earlier_list() {
+    new_app close
+    mkdir -p "$app/ROFS"
+    { header; printf '%s\r\n' "$1"; } >"$app/ROFS.obey"
+    cp "$app/ROFS.obey" "$work/earlier"
+    header >"$work/expected"
+    start_and_wait || return 1
+    [ "$(client_size "$form")" = 188x145 ] || fail "client area $(client_size "$form")"
+}
+
+close_keeps_the_earlier_list_as_backup() {
+    close_and_wait || return 1
+    same_bytes ROFS.obey "$app/ROFS.obey" "$work/expected" &&
+        same_bytes ROFS_bak.obey "$app/ROFS_bak.obey" "$work/earlier"
+}
+
 # No ROFS folder: an error box, the window stays, and once the folder is
 # there a press with Space lists it. $1 names the box's screenshot.
 check_missing_source_then_press() {

@@ -42,19 +42,10 @@ start() {
 }
 
 case_close_without_a_press_keeps_the_earlier_list_as_backup() {
-    new_app close
-    mkdir -p "$app/ROFS"
-    { header; printf 'file=/old/ROFS/a    /a\r\n'; } >"$app/ROFS.obey"
-    cp "$app/ROFS.obey" "$work/earlier"
-    header >"$work/expected"
-    start_and_wait || return 1
-    # The form's client area is 2820 by 2175 twips: 188 by 145 pixels at 96 dpi.
-    [ "$(client_size "$form")" = 188x145 ] || fail "client area $(client_size "$form")" || return 1
+    start_over_an_earlier_list 'file=/old/ROFS/a    /a' || return 1
     [ "$(icon_sizes "$form")" = "16 32 48" ] || fail "window icons: $(icon_sizes "$form")" || return 1
     screenshot window-linux "$form"
-    close_and_wait || return 1
-    same_bytes ROFS.obey "$app/ROFS.obey" "$work/expected" &&
-        same_bytes ROFS_bak.obey "$app/ROFS_bak.obey" "$work/earlier"
+    close_keeps_the_earlier_list_as_backup
 }
 
 case_two_presses_list_the_tree_twice_in_walk_order() {

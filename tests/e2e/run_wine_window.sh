@@ -47,21 +47,12 @@ start() {
 }
 
 case_close_without_a_press_keeps_the_earlier_list_as_backup() {
-    new_app close
-    mkdir -p "$app/ROFS"
-    { header; printf 'file=C:\\old\\ROFS\\a    \\a\r\n'; } >"$app/ROFS.obey"
-    cp "$app/ROFS.obey" "$work/earlier"
-    header >"$work/expected"
-    start_and_wait || return 1
-    # The form's client area is 2820 by 2175 twips: 188 by 145 pixels at 96 dpi.
-    [ "$(client_size "$form")" = 188x145 ] || fail "client area $(client_size "$form")" || return 1
+    start_over_an_earlier_list 'file=C:\old\ROFS\a    \a' || return 1
     local icons
     icons="$(icon_sizes "$form")"
     [[ " $icons " == *" 16 "* && " $icons " == *" 32 "* ]] || fail "window icons: $icons" || return 1
     screenshot window-windows "$form"
-    close_and_wait || return 1
-    same_bytes ROFS.obey "$app/ROFS.obey" "$work/expected" &&
-        same_bytes ROFS_bak.obey "$app/ROFS_bak.obey" "$work/earlier"
+    close_keeps_the_earlier_list_as_backup
 }
 
 # One file and at most one subfolder a folder: the order of the walk is then
