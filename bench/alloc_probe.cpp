@@ -27,7 +27,7 @@ int main(int argc, char** argv) {
         std::printf("%" PRIu64 " allocations, %" PRIu64 " file lines, %" PRIu64 " problems\n",
                     during, summary.LinesWritten(), summary.ProblemCount());
     } catch (const Error& error) {
-        std::fprintf(stderr, "alloc_probe: %s\n", DescribeError(error).c_str());
+        std::fprintf(stderr, "alloc_probe: %s\n", error.what());
         return 1;
     }
     return 0;

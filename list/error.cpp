@@ -6,7 +6,3 @@ Error::Error(long number, std::string description)
     : std::runtime_error(std::to_string(number) + ": " + description),
       number_(number),
       description_(std::move(description)) {}
-
-std::string DescribeError(const Error& error) {
-    return error.what();
-}

@@ -29,6 +29,3 @@ Error InvalidArgumentError();
 
 // The platform's error for a folder that is not there ("path not found").
 Error MissingFolderError();
-
-// "number: description", the form in which reports and the driver print errors.
-std::string DescribeError(const Error& error);

@@ -48,8 +48,6 @@ class ListFile {
     // Flushes and closes; the list cannot be written afterwards.
     void Close();
 
-    bool IsOpen() const { return file_ != nullptr; }
-
   private:
     void HoldPieces(const NativeView* pieces, std::size_t count, bool* replaced);
     void WriteHeld();

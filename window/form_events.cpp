@@ -56,10 +56,6 @@ void FormEvents::Click() {
 }
 
 bool FormEvents::Unload() {
-    if (unloaded_) {
-        return true;
-    }
-    unloaded_ = true;
     try {
         bool cancel = false;
         generator_.Form_Unload(&cancel);

@@ -38,12 +38,12 @@ class FormEvents {
     void Click();
 
     // The window is going away. False when closing the list failed, which
-    // has then been reported. Only the first call closes anything, so that
-    // the several ways a window can end do not report twice.
+    // has then been reported. Only the first call closes anything (the list
+    // is let go of even when its closing fails), so that the several ways a
+    // window can end do not report twice.
     bool Unload();
 
   private:
     ListGenerator generator_;
     FormFeedback& feedback_;
-    bool unloaded_ = false;
 };
