@@ -43,15 +43,6 @@ TEST_F(Lifecycle, EarlierListBecomesTheBackupByteForByte) {
     generator.Form_Unload();
 }
 
-TEST_F(Lifecycle, HeaderOnlyListDoesNotPushTheRealListOutOfTheBackup) {
-    WriteBytes(dir.Backup(), kRealList);
-    WriteBytes(dir.List(), kHeader);
-    generator.Form_Load();
-    generator.Form_Unload();
-    EXPECT_EQ(ReadBytes(dir.Backup()), kRealList);
-    EXPECT_EQ(ReadBytes(dir.List()), kHeader);
-}
-
 TEST_F(Lifecycle, AnythingButTheExactHeaderIsBackedUp) {
     for (const std::string& earlier :
          {kHeader.substr(0, kHeader.size() - 1), kHeader + "\r\n", std::string("")}) {

@@ -56,15 +56,6 @@ TEST_F(WalkFaults, WithoutFaultsEveryFileIsListed) {
     EXPECT_EQ(ReadBytes(dir.List()), ExpectedList(dir, {std::begin(kAll), std::end(kAll)}));
 }
 
-TEST_F(WalkFaults, UnopenableSubfolderIsSkippedAndItsSiblingsWalked) {
-    plan.failOpen = {Folder("B")};
-    const ClickSummary summary = Click();
-    EXPECT_EQ(ReadBytes(dir.List()),
-              ExpectedList(dir, {"top.txt", "A/a1.txt", "A/a2.txt", "A/A1/x.txt", "C/c1.txt"}));
-    EXPECT_EQ(IncompleteFolders(summary), std::vector<NativeString>{Folder("B")});
-    EXPECT_EQ(summary.LinesWritten(), 5u);
-}
-
 TEST_F(WalkFaults, SeveralFailingSiblingsUnderOneParent) {
     plan.failOpen = {Folder("A"), Folder("C")};
     plan.failFilesAfter = {{Folder("B"), 0}};
@@ -138,30 +129,6 @@ TEST_F(WalkFaults, FailedFlushFailsTheClickAndLosesNothing) {
     generator->Command1_Click();
     generator->Form_Unload();
     EXPECT_EQ(ReadBytes(dir.List()), ExpectedList(dir, {std::begin(kAll), std::end(kAll)}, 2));
-}
-
-TEST_F(WalkFaults, DiskFullMidWalkNeverTearsALine) {
-    generator = std::make_unique<ListGenerator>(fileSystem, dir.Native(), 64);
-    generator->Form_Load();
-    plan.diskFull = true;
-    plan.bytesBeforeFull = 30;  // less than any line
-    EXPECT_THROW(generator->Command1_Click(), Error);
-    plan.diskFull = false;
-    generator->Form_Unload();
-    // Whatever the walk skipped, each line on disk is whole and in walk order.
-    const std::string list = ReadBytes(dir.List());
-    const std::string all = ExpectedList(dir, {std::begin(kAll), std::end(kAll)});
-    ASSERT_GE(list.size(), 70u);
-    std::size_t at = 0;
-    std::size_t start = 0;
-    while (start < list.size()) {
-        const std::size_t end = list.find("\r\n", start);
-        ASSERT_NE(end, std::string::npos) << "unterminated line";
-        const std::string line = list.substr(start, end + 2 - start);
-        at = all.find(line, at);
-        ASSERT_NE(at, std::string::npos) << "line not in the full list, or out of order: " << line;
-        start = end + 2;
-    }
 }
 
 }  // namespace
