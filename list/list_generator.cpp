@@ -63,6 +63,8 @@ void ListGenerator::Load() {
         CopyRest(*list, [&](std::string_view bytes) { backup.Write(bytes.data(), bytes.size()); });
         backup.Commit();
     }
+    // Windows replaces no file that is open, whatever its sharing.
+    list.reset();
     ReplacementFile fresh(ListPath());
     fresh.Write(kHeaderBytes.data(), kHeaderBytes.size());
     fresh.Commit();
