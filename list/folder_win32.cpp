@@ -34,6 +34,14 @@ bool LeadsToRegularFile(const std::wstring& path) {
            (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
+// Links, and what Wine shows of a host's FIFOs, sockets and devices: these
+// have no size. Looking closer at these alone keeps the walk to one call per
+// folder on the common tree.
+bool MayNotBeRegular(const WIN32_FIND_DATAW& data) {
+    return (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ||
+           (data.nFileSizeLow == 0 && data.nFileSizeHigh == 0);
+}
+
 // In the listing's own order. Folder links and junctions are subfolders, as
 // the listing reports them.
 void ReadEntries(FolderListing& listing, const std::wstring& folder) {
@@ -58,8 +66,7 @@ void ReadEntries(FolderListing& listing, const std::wstring& folder) {
         NameList* list = &listing.files;
         if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
             list = &listing.folders;
-        } else if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
-                   !LeadsToRegularFile(folder + L"\\" + name)) {
+        } else if (MayNotBeRegular(data) && !LeadsToRegularFile(folder + L"\\" + name)) {
             list = &listing.others;
         }
         list->Add(name, wcslen(name));

@@ -130,8 +130,8 @@ TEST(PosixStart, WhatIsNotARegularFileInTheListsPlaceFailsAtOnceAndChangesNothin
     }
     // A program directory that cannot be written: nothing changes either.
     fs::remove(dir.Backup());
-    fs::permissions(dir.Path(), fs::perms::owner_all | fs::perms::others_read |
-                                    fs::perms::others_exec);
+    fs::permissions(dir.Path(),
+                    fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec);
     AsNobody([&] {
         ListGenerator generator(dir.Native());
         EXPECT_THROW(generator.Form_Load(), Error);
@@ -149,7 +149,8 @@ TEST(PosixWalk, DepthPastPathMaxAndPastTheStack) {
     fs::current_path(dir.Source());
     std::string relative;
     for (int level = 0; level < 616; ++level) {
-        const std::string name = level < 16 ? std::string(255, static_cast<char>('a' + level)) : "d";
+        const std::string name =
+            level < 16 ? std::string(255, static_cast<char>('a' + level)) : "d";
         ASSERT_EQ(mkdir(name.c_str(), 0755), 0);
         ASSERT_EQ(chdir(name.c_str()), 0);
         relative += name + "/";

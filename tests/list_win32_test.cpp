@@ -18,18 +18,25 @@ TEST(WindowsWalk, CharactersWithoutAnExactFormAreTheDefaultCharacterAndReported)
     // "\" (another folder) and U+3000 as a space; é is in it.
     ASSERT_EQ(GetACP(), 1252u);
     TestDirectory dir;
-    dir.AddFile("a\xe2\x88\x96" "b.txt");
-    dir.AddFile("\xe3\x80\x80" "c.txt");
+    dir.AddFile(
+        "a\xe2\x88\x96"
+        "b.txt");
+    dir.AddFile(
+        "\xe3\x80\x80"
+        "c.txt");
     dir.AddFile("\xc3\xa9.txt");
     const ClickSummary summary = ListOnce(dir);
     const std::string root = dir.Source().string();
-    EXPECT_EQ(ReadBytes(dir.List()), std::string(kHeaderBytes) +
-                                         "file=" + root + "\\a?b.txt    \\a?b.txt\r\n" +
-                                         "file=" + root + "\\\xe9.txt    \\\xe9.txt\r\n" +
-                                         "file=" + root + "\\?c.txt    \\?c.txt\r\n");
-    EXPECT_EQ(Problems(summary, dir),
-              (std::vector<Problem>{{ProblemKind::kNameNotInCodePage, "/a\xe2\x88\x96" "b.txt"},
-                                    {ProblemKind::kNameNotInCodePage, "/\xe3\x80\x80" "c.txt"}}));
+    EXPECT_EQ(ReadBytes(dir.List()), std::string(kHeaderBytes) + "file=" + root +
+                                         "\\a?b.txt    \\a?b.txt\r\n" + "file=" + root +
+                                         "\\\xe9.txt    \\\xe9.txt\r\n" + "file=" + root +
+                                         "\\?c.txt    \\?c.txt\r\n");
+    EXPECT_EQ(Problems(summary, dir), (std::vector<Problem>{{ProblemKind::kNameNotInCodePage,
+                                                             "/a\xe2\x88\x96"
+                                                             "b.txt"},
+                                                            {ProblemKind::kNameNotInCodePage,
+                                                             "/\xe3\x80\x80"
+                                                             "c.txt"}}));
 }
 
 TEST(WindowsWalk, FolderPastMaxPathIsListed) {

@@ -135,18 +135,23 @@ echo x >"$work/win/ROFS/x./in-x-dot.txt"
 echo x >"$work/win/ROFS/y /in-y-space.txt"
 echo x >"$work/win/ROFS/中文.txt"
 echo x >"$work/win/ROFS/x²¥.txt"
+: >"$work/win/ROFS/empty.txt"
+mkfifo "$work/win/ROFS/fifo"
+ln -s /dev/zero "$work/win/ROFS/zero"
 wine "$drive_exe" "$(win "$work/win")" >"$work/out"
 base="$(win "$work/win/ROFS")"
 {
     header
-    lines "$base" '\' top.txt
+    lines "$base" '\' empty.txt top.txt
     printf 'file=%s\\x??.txt    \\x??.txt\r\n' "$base"
     printf 'file=%s\\\xd6\xd0\xce\xc4.txt    \\\xd6\xd0\xce\xc4.txt\r\n' "$base"
     lines "$base" '\' a/one.txt a/b/two.txt c/three.txt x/in-x.txt x./in-x-dot.txt "y /in-y-space.txt"
 } >"$work/expected"
 same "$work/win/ROFS.obey" "$work/expected" "the Windows list of names Windows can get wrong"
 grep -q "name not in the code page: .*x²¥.txt" "$work/out" || fail "best fit not reported"
-echo "Windows names: no best fit, folders ending in a dot or a space kept apart"
+[ "$(grep -cE "not a regular file, skipped: .*ROFS.(fifo|zero)\b" "$work/out")" = 2 ] ||
+    fail "a FIFO or a device link under Wine was not reported"
+echo "Windows: no best fit, folders ending in a dot or a space kept apart, regular files only"
 
 # A second program under Wine is refused while the first holds the lock.
 wine "$drive_exe" "$(win "$work/win")" 300 >/dev/null &
