@@ -22,24 +22,25 @@ FileHandle OpenFolderHandle(const std::wstring& path) {
     return folder;
 }
 
-// A link that is not a folder link is what it leads to: a regular file, or
-// nothing the list can name (a dangling link, a device).
-bool LeadsToRegularFile(const std::wstring& path) {
-    FileHandle target(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    BY_HANDLE_FILE_INFORMATION info;
-    return target.Valid() && GetFileType(target.Get()) == FILE_TYPE_DISK &&
-           GetFileInformationByHandle(target.Get(), &info) &&
-           (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
-
-// Links, and what Wine shows of a host's FIFOs, sockets and devices: these
-// have no size. Looking closer at these alone keeps the walk to one call per
-// folder on the common tree.
-bool MayNotBeRegular(const WIN32_FIND_DATAW& data) {
-    return (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ||
-           (data.nFileSizeLow == 0 && data.nFileSizeHigh == 0);
+// A link that is not a folder link is what it leads to. What Wine shows of a
+// host's FIFOs, sockets and devices looks like an empty file in the listing,
+// but has no attributes of its own. Either way, nothing but a regular file
+// is listed.
+bool IsRegularFile(const WIN32_FIND_DATAW& data, const std::wstring& path) {
+    if ((data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        FileHandle target(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        BY_HANDLE_FILE_INFORMATION info;
+        return target.Valid() && GetFileType(target.Get()) == FILE_TYPE_DISK &&
+               GetFileInformationByHandle(target.Get(), &info) &&
+               (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    }
+    // Only entries without size are looked at closer: one call per folder
+    // stays the rule on the common tree.
+    WIN32_FILE_ATTRIBUTE_DATA attributes;
+    return data.nFileSizeLow != 0 || data.nFileSizeHigh != 0 ||
+           GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &attributes);
 }
 
 // In the listing's own order. Folder links and junctions are subfolders, as
@@ -66,7 +67,7 @@ void ReadEntries(FolderListing& listing, const std::wstring& folder) {
         NameList* list = &listing.files;
         if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
             list = &listing.folders;
-        } else if (MayNotBeRegular(data) && !LeadsToRegularFile(folder + L"\\" + name)) {
+        } else if (!IsRegularFile(data, folder + L"\\" + name)) {
             list = &listing.others;
         }
         list->Add(name, wcslen(name));

@@ -28,10 +28,19 @@ std::optional<ExistingFile> ExistingFile::Open(NativeView path) {
                     FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!handle.Valid()) {
         const DWORD error = GetLastError();
-        if (error == ERROR_FILE_NOT_FOUND) {
-            return std::nullopt;
+        if (error != ERROR_FILE_NOT_FOUND) {
+            throw ErrorFromNumber(static_cast<long>(error));
         }
-        throw ErrorFromNumber(static_cast<long>(error));
+        // Wine opens no dangling link, but its listing of the exact name
+        // tells one from nothing.
+        WIN32_FIND_DATAW data;
+        const HANDLE find = FindFirstFileW(ExtendedPath(path).c_str(), &data);
+        if (find != INVALID_HANDLE_VALUE) {
+            FindClose(find);
+        } else if (GetLastError() == ERROR_NO_MORE_FILES) {
+            throw ErrorFromNumber(ERROR_ACCESS_DENIED);
+        }
+        return std::nullopt;
     }
     BY_HANDLE_FILE_INFORMATION info;
     if (GetFileType(handle.Get()) != FILE_TYPE_DISK ||

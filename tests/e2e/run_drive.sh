@@ -165,12 +165,15 @@ same "$work/win/ROFS_bak.obey" "$work/win-backup" "the second Windows program to
 wait "$first"
 echo "Windows: second program refused, nothing changed"
 
-# What is not a regular file in the list's place fails the start at once.
+# What is not a regular file in the list's place fails the start at once,
+# and nothing is written where a link leads.
 for place in ROFS.obey ROFS_bak.obey; do
-    rm -f "$work/win/$place"
-    mkfifo "$work/win/$place"
-    set +e; timeout 20 wine "$drive_exe" "$(win "$work/win")" >/dev/null 2>&1; status=$?; set -e
-    [ "$status" = 1 ] || fail "a FIFO as $place under Wine gave status $status"
-    rm "$work/win/$place"
+    for make in "mkfifo" "ln -s $work/outside"; do
+        rm -f "$work/win/$place"
+        $make "$work/win/$place"
+        set +e; timeout 20 wine "$drive_exe" "$(win "$work/win")" >/dev/null 2>&1; status=$?; set -e
+        [ "$status" = 1 ] && [ ! -e "$work/outside" ] || fail "$make as $place under Wine: $status"
+        rm "$work/win/$place"
+    done
 done
-echo "Windows: a FIFO in the list's place fails the start"
+echo "Windows: a FIFO or a dangling link in the list's place fails the start"
