@@ -6,16 +6,12 @@
 
 #include <clocale>
 #include <csignal>
-#include <memory>
 #include <string>
-#include <vector>
 
 #include "error.h"
 #include "error_report.h"
-#include "file_system.h"
 #include "form_design.h"
 #include "form_events.h"
-#include "icon_image.h"
 #include "program_directory.h"
 
 namespace {
@@ -27,19 +23,6 @@ const std::string kCaption(kFormCaption);
 int ScreenDpi() {
     const double resolution = gdk_screen_get_resolution(gdk_screen_get_default());
     return resolution > 0 ? static_cast<int>(resolution + 0.5) : 96;
-}
-
-GList* ProgramIcons() {
-    GList* icons = nullptr;
-    for (IconImage& image : DecodeIcon(kProgramIcon, kProgramIconSize)) {
-        const std::size_t size = image.rgba.size();
-        auto* pixels = static_cast<guint8*>(g_memdup2(image.rgba.data(), size));
-        GdkPixbuf* pixbuf = gdk_pixbuf_new_from_data(
-            pixels, GDK_COLORSPACE_RGB, TRUE, 8, image.width, image.height, image.width * 4,
-            [](guchar* data, gpointer) { g_free(data); }, nullptr);
-        icons = g_list_append(icons, pixbuf);
-    }
-    return icons;
 }
 
 void ShowBox(GtkWindow* owner, GtkMessageType type, const std::string& text) {
@@ -61,8 +44,7 @@ void ShowBox(GtkWindow* owner, GtkMessageType type, const std::string& text) {
 
 class Form1 : public FormFeedback {
   public:
-    Form1(FileSystem& fileSystem, NativeString programDirectory)
-        : events_(fileSystem, std::move(programDirectory), *this) {}
+    explicit Form1(NativeString programDirectory) : events_(std::move(programDirectory), *this) {}
 
     int Run();
 
@@ -124,7 +106,7 @@ void Form1::Build() {
                 gtk_label_set_ellipsize(GTK_LABEL(control), PANGO_ELLIPSIZE_END);
             }
         }
-        const PixelRect box = ToPixels(design.box, dpi);
+        const Box box = ToPixels(design.twips, dpi);
         gtk_widget_set_size_request(control, box.width, box.height);
         gtk_layout_put(GTK_LAYOUT(form), control, box.left, box.top);
     }
@@ -193,9 +175,12 @@ int main(int argc, char** argv) {
     // Error descriptions from the C library come in the user's language.
     std::setlocale(LC_ALL, "");
     gtk_init(&argc, &argv);
-    GList* icons = ProgramIcons();
-    gtk_window_set_default_icon_list(icons);
-    g_list_free_full(icons, g_object_unref);
+    // The icon the Windows executable carries, read by GdkPixbuf's own
+    // loader from the resources built into the program.
+    if (GdkPixbuf* icon = gdk_pixbuf_new_from_resource("/obeygen/obeygen.ico", nullptr)) {
+        gtk_window_set_default_icon(icon);
+        g_object_unref(icon);
+    }
 
     NativeString programDirectory;
     try {
@@ -204,7 +189,6 @@ int main(int argc, char** argv) {
         ShowBox(nullptr, GTK_MESSAGE_ERROR, ErrorReport(error));
         return 1;
     }
-    std::unique_ptr<FileSystem> fileSystem = MakeNativeFileSystem();
-    Form1 form(*fileSystem, std::move(programDirectory));
+    Form1 form(std::move(programDirectory));
     return form.Run();
 }
