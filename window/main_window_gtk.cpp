@@ -25,6 +25,10 @@ int ScreenDpi() {
     return resolution > 0 ? static_cast<int>(resolution + 0.5) : 96;
 }
 
+// The message box on the screen, if any: boxes are modal, so there is at
+// most one.
+GtkWidget* openBox = nullptr;
+
 void ShowBox(GtkWindow* owner, GtkMessageType type, const std::string& text) {
     GtkWidget* box = gtk_message_dialog_new(
         owner, static_cast<GtkDialogFlags>(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT), type,
@@ -38,7 +42,9 @@ void ShowBox(GtkWindow* owner, GtkMessageType type, const std::string& text) {
                                  gtk_image_new_from_icon_name(icon, GTK_ICON_SIZE_DIALOG));
     G_GNUC_END_IGNORE_DEPRECATIONS
     gtk_widget_show_all(box);
+    openBox = box;
     gtk_dialog_run(GTK_DIALOG(box));
+    openBox = nullptr;
     gtk_widget_destroy(box);
 }
 
@@ -65,6 +71,7 @@ class Form1 : public FormFeedback {
     static void OnClicked(GtkButton*, gpointer self) { static_cast<Form1*>(self)->events_.Click(); }
     static gboolean OnDelete(GtkWidget*, GdkEvent*, gpointer self);
     static gboolean OnSessionEnd(gpointer self);
+    static gboolean OnCloseLater(gpointer self);
 
     FormEvents events_;
     GtkWidget* window_ = nullptr;
@@ -161,7 +168,19 @@ gboolean Form1::OnDelete(GtkWidget*, GdkEvent*, gpointer self) {
     return TRUE;
 }
 
+// The end of the session. A box on the screen runs a loop of its own inside
+// a handler of the window: the box is closed now, and the window once that
+// handler has returned, so that nothing is destroyed under a caller still
+// using it.
 gboolean Form1::OnSessionEnd(gpointer self) {
+    if (openBox != nullptr) {
+        gtk_dialog_response(GTK_DIALOG(openBox), GTK_RESPONSE_NONE);
+    }
+    g_idle_add(&Form1::OnCloseLater, self);
+    return G_SOURCE_CONTINUE;
+}
+
+gboolean Form1::OnCloseLater(gpointer self) {
     auto* form = static_cast<Form1*>(self);
     if (form->window_ != nullptr) {
         form->Close();
