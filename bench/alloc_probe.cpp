@@ -8,7 +8,6 @@
 
 #include "allocation_count.h"
 #include "error.h"
-#include "file_system.h"
 #include "list_generator.h"
 
 int main(int argc, char** argv) {
@@ -17,8 +16,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     try {
-        std::unique_ptr<FileSystem> fileSystem = MakeNativeFileSystem();
-        ListGenerator generator(*fileSystem, argv[1]);
+        ListGenerator generator(argv[1]);
         generator.Form_Load();
         const std::uint64_t before = AllocationCount();
         const ClickSummary summary = generator.Command1_Click();

@@ -1,11 +1,9 @@
 #include "obey_drive.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 
 #include "error.h"
-#include "file_system.h"
 #include "list_generator.h"
 
 namespace {
@@ -20,6 +18,8 @@ const char* KindName(ProblemKind kind) {
             return "name with a line break, skipped";
         case ProblemKind::kFolderLoop:
             return "folder loop, skipped";
+        case ProblemKind::kNotRegularFile:
+            return "not a regular file, skipped";
     }
     return "problem";
 }
@@ -38,27 +38,28 @@ void PrintSummary(int click, const ClickSummary& summary) {
     }
 }
 
+// A whole number of clicks, digits only, at most a million.
+bool ParseClicks(const std::string& text, int* clicks) {
+    if (text.empty() || text.size() > 7 ||
+        text.find_first_not_of("0123456789") != std::string::npos) {
+        return false;
+    }
+    *clicks = std::stoi(text);
+    return *clicks <= 1000000;
+}
+
 }  // namespace
 
 int RunDrive(const std::vector<NativeString>& arguments) {
-    if (arguments.empty() || arguments.size() > 2) {
-        std::fprintf(stderr, "usage: obey_drive DIR [CLICKS]\n");
+    int clicks = 1;
+    if (arguments.empty() || arguments.size() > 2 || arguments[0].empty() ||
+        (arguments.size() == 2 && !ParseClicks(DisplayText(arguments[1]), &clicks))) {
+        std::fprintf(stderr,
+                     "usage: obey_drive DIR [CLICKS]\n"
+                     "  DIR: the program directory; CLICKS: 0 to 1000000, default 1\n");
         return 2;
     }
-    int clicks = 1;
-    if (arguments.size() == 2) {
-        clicks = std::atoi(DisplayText(arguments[1]).c_str());
-        if (clicks < 0) {
-            std::fprintf(stderr, "obey_drive: CLICKS must not be negative\n");
-            return 2;
-        }
-    }
-    NativeString directory = arguments[0];
-    while (directory.size() > 1 && directory.back() == kSeparator) {
-        directory.pop_back();
-    }
-    std::unique_ptr<FileSystem> fileSystem = MakeNativeFileSystem();
-    ListGenerator generator(*fileSystem, directory);
+    ListGenerator generator(arguments[0]);
     const char* step = "load";
     try {
         generator.Form_Load();

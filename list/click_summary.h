@@ -14,9 +14,11 @@ enum class ProblemKind {
     kNameNotInCodePage,  // a file written with replacement characters
     kLineBreakInName,    // a file or folder skipped: its name holds CR or LF
     kFolderLoop,         // a folder link back to a folder being walked, skipped
+    kNotRegularFile,     // neither a regular file nor a folder (a FIFO, a device,
+                         // a dangling link), not listed
 };
 
-inline constexpr std::size_t kProblemKindCount = 4;
+inline constexpr std::size_t kProblemKindCount = 5;
 
 struct Problem {
     ProblemKind kind;

@@ -29,3 +29,6 @@ Error InvalidArgumentError();
 
 // The platform's error for a folder that is not there ("path not found").
 Error MissingFolderError();
+
+// The platform's "not enough memory" error.
+Error OutOfMemoryError();

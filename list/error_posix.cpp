@@ -20,3 +20,7 @@ Error InvalidArgumentError() {
 Error MissingFolderError() {
     return ErrorFromNumber(ENOENT);
 }
+
+Error OutOfMemoryError() {
+    return ErrorFromNumber(ENOMEM);
+}

@@ -36,3 +36,7 @@ Error InvalidArgumentError() {
 Error MissingFolderError() {
     return ErrorFromNumber(ERROR_PATH_NOT_FOUND);
 }
+
+Error OutOfMemoryError() {
+    return ErrorFromNumber(ERROR_NOT_ENOUGH_MEMORY);
+}

@@ -1,159 +1,124 @@
 #include "list_generator.h"
 
+#include <new>
+#include <optional>
 #include <utility>
-#include <vector>
 
 #include "error.h"
 #include "obey_format.h"
 
-ListGenerator::ListGenerator(FileSystem& fileSystem, NativeString programDirectory,
-                             std::size_t blockSize)
-    : fileSystem_(fileSystem),
-      programDirectory_(std::move(programDirectory)),
-      blockSize_(blockSize) {}
+namespace {
+
+// What a start without a click leaves: a list of nothing else must not push
+// the last real list out of the backup.
+bool HoldsOnlyHeader(ExistingFile& list, std::string& start) {
+    start.resize(kHeaderBytes.size() + 1);
+    std::size_t got = 0;
+    while (got < start.size()) {
+        const std::size_t more = list.Read(start.data() + got, start.size() - got);
+        if (more == 0) {
+            break;
+        }
+        got += more;
+    }
+    start.resize(got);
+    return start == kHeaderBytes;
+}
+
+template <typename Sink>
+void CopyRest(ExistingFile& from, Sink&& to) {
+    std::string buffer(64 * 1024, '\0');
+    while (const std::size_t got = from.Read(buffer.data(), buffer.size())) {
+        to(std::string_view(buffer.data(), got));
+    }
+}
+
+}  // namespace
+
+ListGenerator::ListGenerator(NativeString programDirectory)
+    : programDirectory_(std::move(programDirectory)) {}
 
 void ListGenerator::Form_Load() {
-    if (listFile_ != nullptr) {
+    if (lock_ != nullptr) {
         throw InvalidArgumentError();
     }
-    const NativeString listPath = ListPath();
-    if (fileSystem_.IsNormalFile(listPath)) {
-        fileSystem_.CheckRemovable(listPath);
-        // A list of nothing but the header lines is what a start without a
-        // click leaves; it must not push the last real list out of the backup.
-        const std::string header = HeaderBytes();
-        if (fileSystem_.ReadStart(listPath, header.size() + 1) != header) {
-            fileSystem_.CopyOver(listPath, BackupPath());
-        }
-        fileSystem_.Remove(listPath);
+    try {
+        Load();
+    } catch (const std::bad_alloc&) {
+        throw OutOfMemoryError();
     }
-    auto listFile = std::make_unique<ListFile>(fileSystem_.CreateForWriting(listPath), blockSize_);
-    listFile->WriteAsciiLine(kImageNameLine);
-    listFile->WriteAsciiLine(kImageSizeLine);
-    listFile->Flush();
-    listFile_ = std::move(listFile);
+}
+
+void ListGenerator::Load() {
+    programDirectory_ = FullPath(programDirectory_);
+    auto lock = std::make_unique<DirectoryLock>(programDirectory_);
+    RemoveLeftover(ListPath() + kTemporarySuffix);
+    RemoveLeftover(BackupPath() + kTemporarySuffix);
+    std::optional<ExistingFile> list = ExistingFile::Open(ListPath());
+    ExistingFile::Open(BackupPath());
+    std::string start;
+    if (list && !HoldsOnlyHeader(*list, start)) {
+        ReplacementFile backup(BackupPath());
+        backup.Write(start.data(), start.size());
+        CopyRest(*list, [&](std::string_view bytes) { backup.Write(bytes.data(), bytes.size()); });
+        backup.Commit();
+    }
+    // Windows replaces no file that is open, whatever its sharing.
+    list.reset();
+    ReplacementFile fresh(ListPath());
+    fresh.Write(kHeaderBytes.data(), kHeaderBytes.size());
+    fresh.Commit();
+    lock_ = std::move(lock);
 }
 
 ClickSummary ListGenerator::Command1_Click() {
-    if (listFile_ == nullptr) {
+    if (lock_ == nullptr) {
         throw InvalidArgumentError();
     }
+    try {
+        return Click();
+    } catch (const std::bad_alloc&) {
+        throw OutOfMemoryError();
+    }
+}
+
+ClickSummary ListGenerator::Click() {
     ClickSummary summary;
-    const NativeString folderPath = fileSystem_.FolderPath(SourcePath());
-    std::unique_ptr<Folder> root = fileSystem_.OpenFolder(folderPath);
-    rootPath_ = NativeString(TrimSpaces(folderPath));
-    path_ = folderPath;
+    const NativeString source = FullPath(SourcePath());
+    RequireFolder(source);
+    FolderReader reader;
+    std::unique_ptr<FolderListing> root = reader.Open(source);
+    // The path begins with a separator or a drive and ends in "ROFS": it
+    // has no spaces at its ends to trim.
+    rootPath_ = source;
+    path_ = source;
+
+    ReplacementFile file(ListPath());
+    ListFile list(file);
+    CopyCurrentList(list);
     if (HasLineBreak(path_)) {
         // Every line would carry the break: list nothing rather than a list
         // whose lines are not its files.
         summary.Add(ProblemKind::kLineBreakInName, path_, {});
     } else {
-        WalkFolder(std::move(root), summary);
+        WalkFolder(std::move(root), reader, list, summary);
     }
-    listFile_->Flush();
+    list.Flush();
+    file.Commit();
     return summary;
 }
 
-void ListGenerator::Form_Unload(bool* /*cancel*/) {
-    if (listFile_ == nullptr) {
+// The clicks before this one: the list as it stands, or the header alone when
+// something removed it meanwhile.
+void ListGenerator::CopyCurrentList(ListFile& list) {
+    std::optional<ExistingFile> current = ExistingFile::Open(ListPath());
+    if (!current) {
+        list.WriteBytes(kHeaderBytes);
         return;
     }
-    std::unique_ptr<ListFile> listFile = std::move(listFile_);
-    listFile->Close();
+    CopyRest(*current, [&](std::string_view bytes) { list.WriteBytes(bytes); });
 }
 
-namespace {
-
-struct WalkLevel {
-    std::unique_ptr<Folder> folder;
-    std::size_t pathLength;
-    bool filesDone;
-};
-
-bool IsOnChain(const std::vector<WalkLevel>& chain, const FolderId& id) {
-    for (const WalkLevel& level : chain) {
-        if (level.folder->Id() == id) {
-            return true;
-        }
-    }
-    return false;
-}
-
-}  // namespace
-
-// Depth first, each folder's files before its subfolders. The chain of open
-// folders is kept on the heap rather than the call stack, so that no depth of
-// tree can overflow the stack. A failure in a folder's own steps ends that
-// folder's walk only; its parent goes on with its next subfolder.
-void ListGenerator::WalkFolder(std::unique_ptr<Folder> folder, ClickSummary& summary) {
-    std::vector<WalkLevel> chain;
-    chain.push_back(WalkLevel{std::move(folder), path_.size(), false});
-    while (!chain.empty()) {
-        WalkLevel& level = chain.back();
-        path_.resize(level.pathLength);
-        try {
-            if (!level.filesDone) {
-                WriteFileEntries(*level.folder, summary);
-                level.filesDone = true;
-                if (level.folder->SubFolderCount() == 0) {
-                    chain.pop_back();
-                    continue;
-                }
-            }
-            NativeView name;
-            if (!level.folder->NextSubFolder(&name)) {
-                chain.pop_back();
-                continue;
-            }
-            path_.push_back(kSeparator);
-            path_.append(name);
-            if (HasLineBreak(name)) {
-                summary.Add(ProblemKind::kLineBreakInName, path_, {});
-                continue;
-            }
-            std::unique_ptr<Folder> child;
-            try {
-                child = level.folder->OpenSubFolder(name, path_);
-            } catch (const Error& error) {
-                summary.Add(ProblemKind::kFolderIncomplete, path_, error.Description());
-                continue;
-            }
-            if (IsOnChain(chain, child->Id())) {
-                summary.Add(ProblemKind::kFolderLoop, path_, {});
-                continue;
-            }
-            chain.push_back(WalkLevel{std::move(child), path_.size(), false});
-        } catch (const Error& error) {
-            path_.resize(chain.back().pathLength);
-            summary.Add(ProblemKind::kFolderIncomplete, path_, error.Description());
-            chain.pop_back();
-        }
-    }
-}
-
-void ListGenerator::WriteFileEntries(Folder& folder, ClickSummary& summary) {
-    const std::size_t folderLength = path_.size();
-    NativeView name;
-    while (folder.NextFile(&name)) {
-        path_.resize(folderLength);
-        path_.push_back(kSeparator);
-        path_.append(name);
-        if (HasLineBreak(name)) {
-            summary.Add(ProblemKind::kLineBreakInName, path_, {});
-            continue;
-        }
-        WriteFileEntry(path_, summary);
-    }
-    path_.resize(folderLength);
-}
-
-void ListGenerator::WriteFileEntry(NativeView path, ClickSummary& summary) {
-    const FileLinePieces line = FileLine(path, rootPath_);
-    bool replaced = false;
-    listFile_->HoldLine(line, &replaced);
-    summary.CountLine();
-    if (replaced) {
-        summary.Add(ProblemKind::kNameNotInCodePage, path, {});
-    }
-    listFile_->WriteFullBlock();
+void ListGenerator::Form_Unload(bool* /*cancel*/) {
+    lock_.reset();
 }

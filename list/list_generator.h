@@ -1,36 +1,57 @@
 #pragma once
 
-#include <cstddef>
+// The list generation, from the window's load to its unload:
+//
+//   Form_Load       takes the program directory's lock, keeps an earlier
+//                   list as the backup, replaces the list with its header
+//                   (list_generator.cpp)
+//   Command1_Click  opens the source folder and writes the list anew with
+//                   one more listing of the tree, replacing it whole when the
+//                   click ends (list_generator.cpp)
+//     WalkFolder      depth first, each folder's files before its subfolders;
+//                     a folder that fails is reported and the walk goes on
+//                     (walk_folder.cpp, reading folders through folder.h)
+//     WriteFileEntry  one file's line (walk_folder.cpp, obey_format.h,
+//                     list_file.h)
+//   Form_Unload     lets the lock go (list_generator.cpp)
+//
+// The files beside the program are handled by program_files.h, once per
+// platform.
+
 #include <memory>
 
 #include "click_summary.h"
-#include "file_system.h"
+#include "folder.h"
 #include "list_file.h"
 #include "native_text.h"
+#include "program_files.h"
 
-// The list of one window's life: opened when the window loads, a full listing
-// of the source tree appended at each click, closed when the window unloads.
 // Every operation runs on the caller's thread and throws Error for what it
-// does not recover from itself.
+// does not recover from itself, out of memory included. Whatever fails, the
+// list on disk holds its header and whole clicks only.
 class ListGenerator {
   public:
-    // programDirectory has no trailing separator unless it is a root.
-    ListGenerator(FileSystem& fileSystem, NativeString programDirectory,
-                  std::size_t blockSize = ListFile::kDefaultBlockSize);
+    // A relative programDirectory is taken from the working directory.
+    explicit ListGenerator(NativeString programDirectory);
 
-    // Saves an earlier list as the backup, creates the list anew with its two
-    // header lines and leaves it open, flushed to the file.
+    // Takes the directory's lock (a second program there fails with the
+    // platform's "busy" error, changing nothing), removes the program's own
+    // leftover temporary files, refuses anything but a regular file or
+    // nothing in the list's and backup's places, saves an earlier list as the
+    // backup unless it holds only the header, and replaces the list with the
+    // header.
     void Form_Load();
 
-    // Appends a line for every file under the source folder, recovering inside
-    // the tree by itself; the lines are flushed to the file when it returns.
-    // Throws when the source folder cannot be opened or the flush fails.
+    // Writes the list anew with a full listing of the source tree after what
+    // it held, recovering inside the tree by itself, and puts it in place of
+    // the list when done. Throws when the source folder cannot be opened or
+    // the list cannot be written; the list then stands as before.
     ClickSummary Command1_Click();
 
-    // Closes the list. The unload always proceeds; cancel is left untouched.
+    // Lets the lock go. The unload always proceeds; cancel is left untouched.
     void Form_Unload(bool* cancel = nullptr);
 
-    // The source folder's path of the latest click, trimmed; empty before it.
+    // The source folder's full path at the latest click; empty before it.
     const NativeString& RootPath() const { return rootPath_; }
 
     NativeString ListPath() const { return programDirectory_ + kListFileSuffix; }
@@ -38,14 +59,17 @@ class ListGenerator {
     NativeString SourcePath() const { return programDirectory_ + kSourceFolderSuffix; }
 
   private:
-    void WalkFolder(std::unique_ptr<Folder> folder, ClickSummary& summary);
-    void WriteFileEntries(Folder& folder, ClickSummary& summary);
-    void WriteFileEntry(NativeView path, ClickSummary& summary);
+    void Load();
+    ClickSummary Click();
+    void CopyCurrentList(ListFile& list);
+    void WalkFolder(std::unique_ptr<FolderListing> folder, FolderReader& reader, ListFile& list,
+                    ClickSummary& summary);
+    void WriteFolderFiles(const FolderListing& folder, ListFile& list, ClickSummary& summary);
+    void WriteFileEntry(NativeView path, ListFile& list, ClickSummary& summary);
 
-    FileSystem& fileSystem_;
     NativeString programDirectory_;
-    std::size_t blockSize_;
-    std::unique_ptr<ListFile> listFile_;
+    std::unique_ptr<DirectoryLock> lock_;
     NativeString rootPath_;
     NativeString path_;  // the path being walked, shared by every level
+    NativeString line_;  // the line being built, its room reused
 };

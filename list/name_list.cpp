@@ -1,40 +1,45 @@
 #include "name_list.h"
 
 #include <algorithm>
-#include <cstring>
+#include <string>
+#include <type_traits>
 #include <utility>
 
 namespace {
 
-std::uint64_t BigEndianPrefix(const char* name, std::size_t length) {
-    unsigned char bytes[8] = {};
-    std::memcpy(bytes, name, std::min<std::size_t>(length, 8));
+using Unit = std::make_unsigned_t<NativeChar>;
+constexpr std::size_t kPrefixUnits = 8 / sizeof(NativeChar);
+
+std::uint64_t BigEndianPrefix(const NativeChar* name, std::size_t length) {
     std::uint64_t prefix = 0;
-    for (unsigned char byte : bytes) {
-        prefix = (prefix << 8) | byte;
+    for (std::size_t i = 0; i < kPrefixUnits; ++i) {
+        const Unit unit = i < length ? static_cast<Unit>(name[i]) : 0;
+        prefix = (prefix << (8 * sizeof(NativeChar))) | unit;
     }
     return prefix;
 }
 
 }  // namespace
 
-void NameList::Add(const char* name, std::size_t length) {
+void NameList::Add(const NativeChar* name, std::size_t length) {
     const std::size_t offset = arena_.size();
     arena_.insert(arena_.end(), name, name + length);
-    arena_.push_back('\0');
+    arena_.push_back(0);
     entries_.push_back(Entry{BigEndianPrefix(name, length), static_cast<std::uint32_t>(offset),
                              static_cast<std::uint32_t>(length)});
 }
 
-bool NameList::Before(const char* arena, const Entry& a, const Entry& b) {
+bool NameList::Before(const NativeChar* arena, const Entry& a, const Entry& b) {
     if (a.prefix != b.prefix) {
         return a.prefix < b.prefix;
     }
     // Equal prefixes: the names agree in their first eight bytes, or are the
-    // same shorter name.
+    // same shorter name. The traits compare characters as unsigned values.
     const std::uint32_t shorter = std::min(a.length, b.length);
-    if (shorter > 8) {
-        const int order = std::memcmp(arena + a.offset + 8, arena + b.offset + 8, shorter - 8);
+    if (shorter > kPrefixUnits) {
+        const int order = std::char_traits<NativeChar>::compare(arena + a.offset + kPrefixUnits,
+                                                                arena + b.offset + kPrefixUnits,
+                                                                shorter - kPrefixUnits);
         if (order != 0) {
             return order < 0;
         }
@@ -48,7 +53,7 @@ bool NameList::Before(const char* arena, const Entry& a, const Entry& b) {
 void NameList::SortRange(Entry* first, Entry* last, int shift) {
     const std::size_t count = static_cast<std::size_t>(last - first);
     if (count <= kComparisonSortMost || shift < 0) {
-        const char* arena = arena_.data();
+        const NativeChar* arena = arena_.data();
         std::sort(first, last,
                   [arena](const Entry& a, const Entry& b) { return Before(arena, a, b); });
         return;

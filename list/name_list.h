@@ -2,12 +2,13 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <string_view>
 #include <vector>
 
+#include "native_text.h"
+
 // The names of one folder's files or subfolders, in one arena, put in the
-// order of their bytes taken as unsigned values: the order a byte-wise
-// strcmp gives, with no locale involved. Each name keeps its length, and ends
+// order of their characters taken as unsigned values (on POSIX the order a
+// byte-wise strcmp gives), with no locale involved. Each name keeps its length, and ends
 // in NUL so that it can go straight to a system call. Cleared lists keep
 // their memory, so that a walk that reuses them reaches the heap only while
 // they grow to the largest folder it has met.
@@ -25,7 +26,7 @@ class NameList {
         entries_.reserve(count);
     }
 
-    void Add(const char* name, std::size_t length);
+    void Add(const NativeChar* name, std::size_t length);
 
     void Sort();
 
@@ -33,9 +34,9 @@ class NameList {
     bool Empty() const { return entries_.empty(); }
 
     // Valid until the list is next changed.
-    std::string_view At(std::size_t index) const {
+    NativeView At(std::size_t index) const {
         const Entry& entry = entries_[index];
-        return std::string_view(arena_.data() + entry.offset, entry.length);
+        return NativeView(arena_.data() + entry.offset, entry.length);
     }
 
     // Sorted, the names lie scattered over the arena: a walk that reads them
@@ -53,7 +54,7 @@ class NameList {
 
   private:
     struct Entry {
-        // The first eight bytes, big-endian, zero-padded: most comparisons
+        // The first eight bytes of characters, big-endian, zero-padded: most comparisons
         // end here, without a look into the arena.
         std::uint64_t prefix;
         std::uint32_t offset;
@@ -63,9 +64,9 @@ class NameList {
     // Up to this many names a comparison sort beats a pass over 256 buckets.
     static constexpr std::size_t kComparisonSortMost = 64;
 
-    static bool Before(const char* arena, const Entry& a, const Entry& b);
+    static bool Before(const NativeChar* arena, const Entry& a, const Entry& b);
     void SortRange(Entry* first, Entry* last, int shift);
 
-    std::vector<char> arena_;
+    std::vector<NativeChar> arena_;
     std::vector<Entry> entries_;
 };

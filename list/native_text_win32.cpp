@@ -7,62 +7,44 @@
 
 namespace {
 
-bool HasLoneSurrogate(NativeView text) {
-    for (size_t i = 0; i < text.size(); ++i) {
-        wchar_t c = text[i];
-        if (c >= 0xD800 && c <= 0xDBFF) {
-            if (i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-                ++i;
-                continue;
-            }
-            return true;
-        }
-        if (c >= 0xDC00 && c <= 0xDFFF) {
-            return true;
-        }
-    }
-    return false;
+// One call per line, into room no code page can overflow: four bytes for
+// each UTF-16 unit.
+int Convert(UINT codePage, DWORD flags, NativeView text, std::string& out, BOOL* usedDefault) {
+    const std::size_t start = out.size();
+    out.resize(start + text.size() * 4);
+    const int size = WideCharToMultiByte(codePage, flags, text.data(),
+                                         static_cast<int>(text.size()), out.data() + start,
+                                         static_cast<int>(text.size() * 4), nullptr, usedDefault);
+    out.resize(start + static_cast<std::size_t>(size > 0 ? size : 0));
+    return size;
 }
 
 }  // namespace
 
-void AppendNarrow(NativeView text, std::string& out, bool* replaced) {
-    *replaced = false;
+bool AppendNarrow(NativeView text, std::string& out) {
     if (text.empty()) {
-        return;
+        return true;
     }
     const UINT codePage = GetACP();
-    // UTF-8 and UTF-7 code pages refuse the used-default flag; in them only a
-    // lone surrogate has no form.
-    const bool unicodePage = codePage == CP_UTF8 || codePage == CP_UTF7;
-    const int inSize = static_cast<int>(text.size());
-    int size = WideCharToMultiByte(codePage, 0, text.data(), inSize, nullptr, 0, nullptr, nullptr);
-    if (size <= 0) {
+    if (codePage == CP_UTF8 || codePage == CP_UTF7) {
+        // These refuse the best-fit and default flags; in them only a lone
+        // surrogate has no form, and it turns the strict conversion down.
+        if (Convert(codePage, WC_ERR_INVALID_CHARS, text, out, nullptr) > 0) {
+            return true;
+        }
+        if (Convert(codePage, 0, text, out, nullptr) > 0) {
+            return false;
+        }
         throw LastError();
     }
-    const size_t start = out.size();
-    out.resize(start + static_cast<size_t>(size));
+    // Without WC_NO_BEST_FIT_CHARS a character with a look-alike in the code
+    // page (² as 2, ¥ as the full-width yen, U+2216 as "\") would be written
+    // as that other character, silently naming another file.
     BOOL usedDefault = FALSE;
-    size = WideCharToMultiByte(codePage, 0, text.data(), inSize, out.data() + start, size, nullptr,
-                               unicodePage ? nullptr : &usedDefault);
-    if (size <= 0) {
-        out.resize(start);
+    if (Convert(codePage, WC_NO_BEST_FIT_CHARS, text, out, &usedDefault) <= 0) {
         throw LastError();
     }
-    out.resize(start + static_cast<size_t>(size));
-    *replaced = unicodePage ? HasLoneSurrogate(text) : usedDefault != FALSE;
-}
-
-void AppendNarrowPieces(const NativeView* pieces, std::size_t count, std::string& out,
-                        bool* replaced) {
-    // One conversion for the whole text: a surrogate pair split across two
-    // pieces must still convert as the one character it is.
-    thread_local NativeString joined;
-    joined.clear();
-    for (std::size_t i = 0; i < count; ++i) {
-        joined.append(pieces[i]);
-    }
-    AppendNarrow(joined, out, replaced);
+    return usedDefault == FALSE;
 }
 
 std::string DisplayText(NativeView text) {

@@ -6,18 +6,14 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "file_system.h"
 #include "list_generator.h"
 #include "obey_format.h"
 
-namespace {}  // namespace
-
 TestDirectory::TestDirectory() {
     std::random_device random;
-    std::mt19937_64 engine(random());
     const fs::path base = fs::temp_directory_path();
     for (int attempt = 0; attempt < 100; ++attempt) {
-        fs::path candidate = base / ("obey-test-" + std::to_string(engine() % 1000000000));
+        fs::path candidate = base / ("obey-test-" + std::to_string(random() % 1000000000));
         if (fs::create_directory(candidate)) {
             // The canonical form is what the listing reports for it.
             path_ = fs::canonical(candidate);
@@ -29,33 +25,21 @@ TestDirectory::TestDirectory() {
 
 TestDirectory::~TestDirectory() {
     std::error_code ignored;
-    if (fs::remove_all(path_, ignored) != static_cast<std::uintmax_t>(-1) && !ignored) {
-        return;
-    }
-    // Make every folder removable again for the cleanup after permission tests.
+    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ignored);
     for (auto it = fs::recursive_directory_iterator(
              path_, fs::directory_options::skip_permission_denied, ignored);
          it != fs::recursive_directory_iterator(); it.increment(ignored)) {
-        fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
+        if (it->is_directory(ignored) && !it->is_symlink(ignored)) {
+            fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
+        }
     }
     fs::remove_all(path_, ignored);
 }
 
 void TestDirectory::AddFile(std::string_view relative, std::string_view content) const {
-    const fs::path path = Source() / NamePath(relative);
+    const fs::path path = Source() / fs::u8path(relative.begin(), relative.end());
     fs::create_directories(path.parent_path());
     WriteBytes(path, content);
-}
-
-void TestDirectory::AddFolder(std::string_view relative) const {
-    fs::create_directories(Source() / NamePath(relative));
-}
-
-NativeString TestDirectory::Under(std::string_view relative) const {
-    if (relative.empty()) {
-        return Source().native();
-    }
-    return (Source() / NamePath(relative)).make_preferred().native();
 }
 
 void WriteBytes(const fs::path& path, std::string_view bytes) {
@@ -76,50 +60,50 @@ std::string ReadBytes(const fs::path& path) {
     return content.str();
 }
 
-bool Exists(const fs::path& path) {
-    std::error_code ignored;
-    return fs::exists(path, ignored);
-}
-
-fs::path NamePath(std::string_view relative) {
-    // UTF-8 on Windows; on POSIX the bytes pass as they are.
-    return fs::u8path(relative.begin(), relative.end());
-}
-
-std::string Narrow(NativeView text) {
-    std::string out;
-    bool replaced = false;
-    AppendNarrow(text, out, &replaced);
-    return out;
-}
-
-std::string ExpectedLines(const TestDirectory& dir, const std::vector<std::string>& files) {
-    const std::string root = Narrow(dir.Source().native());
+std::string ExpectedList(const TestDirectory& dir, const std::vector<std::string>& files,
+                         int clicks) {
+    const std::string root = dir.Source().string();
     std::string lines;
     for (const std::string& file : files) {
-        std::string image = static_cast<char>(kSeparator) + Narrow(NamePath(file).native());
+        std::string image = "/" + file;
         std::replace(image.begin(), image.end(), '/', static_cast<char>(kSeparator));
         lines += "file=" + root + image + "    " + image + "\r\n";
     }
-    return lines;
-}
-
-std::string ExpectedList(const TestDirectory& dir, const std::vector<std::string>& files,
-                         int clicks) {
-    std::string list = HeaderBytes();
+    std::string list(kHeaderBytes);
     for (int click = 0; click < clicks; ++click) {
-        list += ExpectedLines(dir, files);
+        list += lines;
     }
     return list;
 }
 
-Outcome ListOnce(const TestDirectory& dir) {
-    std::unique_ptr<FileSystem> fileSystem = MakeNativeFileSystem();
-    ListGenerator generator(*fileSystem, dir.Native());
-    generator.Form_Load();
-    Outcome outcome;
-    outcome.summary = generator.Command1_Click();
-    generator.Form_Unload();
-    outcome.list = ReadBytes(dir.List());
-    return outcome;
+std::vector<std::pair<ProblemKind, std::string>> Problems(const ClickSummary& summary,
+                                                          const TestDirectory& dir) {
+    const std::string root = DisplayText(dir.Source().native());
+    std::vector<std::pair<ProblemKind, std::string>> problems;
+    for (const Problem& problem : summary.Kept()) {
+        std::string path = DisplayText(problem.path).substr(root.size());
+        std::replace(path.begin(), path.end(), static_cast<char>(kSeparator), '/');
+        problems.emplace_back(problem.kind, path);
+    }
+    return problems;
 }
+
+ClickSummary ListOnce(const TestDirectory& dir) {
+    ListGenerator generator(dir.Native());
+    generator.Form_Load();
+    ClickSummary summary = generator.Command1_Click();
+    generator.Form_Unload();
+    return summary;
+}
+
+void BuildBasicTree(const TestDirectory& dir) {
+    for (const char* file :
+         {"b.txt", "a/z/d.txt", "a/c.txt", "sys/bin/b.dll", "with space/-dash 'q'.txt"}) {
+        dir.AddFile(file);
+    }
+    fs::create_directories(dir.Source() / "empty" / "inner");
+}
+
+// Files before subfolders in every folder, then depth first.
+const std::vector<std::string> kBasicTreeList = {"b.txt", "a/c.txt", "a/z/d.txt", "sys/bin/b.dll",
+                                                 "with space/-dash 'q'.txt"};

@@ -11,7 +11,7 @@
 namespace fs = std::filesystem;
 
 // A program directory of its own under the system's temporary folder, removed
-// with everything in it when the test ends.
+// with everything in it when the test ends, whatever modes the test left.
 class TestDirectory {
   public:
     TestDirectory();
@@ -25,39 +25,30 @@ class TestDirectory {
     fs::path List() const { return path_ / "ROFS.obey"; }
     fs::path Backup() const { return path_ / "ROFS_bak.obey"; }
 
-    // Creates a file under ROFS (and the folders it needs); relative uses "/".
+    // A file under ROFS (and the folders it needs); relative uses "/" and is
+    // UTF-8 on Windows.
     void AddFile(std::string_view relative, std::string_view content = "x") const;
-    void AddFolder(std::string_view relative) const;
-
-    // The full path of a file or folder under ROFS, as the walk names it.
-    NativeString Under(std::string_view relative) const;
 
   private:
     fs::path path_;
 };
 
 void WriteBytes(const fs::path& path, std::string_view bytes);
-std::string ReadBytes(const fs::path& path);
-bool Exists(const fs::path& path);
+std::string ReadBytes(const fs::path& path);  // "<missing>" when it is not there
 
-// The list a walk of the given files must give, in the given order: the
-// header, then one line per file. Files are relative to ROFS, with "/".
+// The header, then one line per file of each click, in the order given;
+// files are relative to ROFS, with "/", in ASCII.
 std::string ExpectedList(const TestDirectory& dir, const std::vector<std::string>& files,
                          int clicks = 1);
 
-// The file lines alone, for lists that hold several clicks.
-std::string ExpectedLines(const TestDirectory& dir, const std::vector<std::string>& files);
+// The kept problems as kind and path relative to ROFS, with "/".
+std::vector<std::pair<ProblemKind, std::string>> Problems(const ClickSummary& summary,
+                                                          const TestDirectory& dir);
 
-// A name or relative path with "/", in UTF-8 on Windows, as a path.
-fs::path NamePath(std::string_view relative);
+// A whole life on the directory with one click: the click's summary.
+ClickSummary ListOnce(const TestDirectory& dir);
 
-// Text in the list's narrow encoding.
-std::string Narrow(NativeView text);
-
-// A whole window's life on the directory with the platform's own file
-// services and one click: the list it leaves and the click's summary.
-struct Outcome {
-    std::string list;
-    ClickSummary summary;
-};
-Outcome ListOnce(const TestDirectory& dir);
+// The basic tree: files directly in ROFS and in subfolders at several depths,
+// spaces and a leading "-" in names, an empty folder, and its list's order.
+void BuildBasicTree(const TestDirectory& dir);
+extern const std::vector<std::string> kBasicTreeList;

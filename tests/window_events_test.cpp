@@ -20,7 +20,7 @@ class RecordedFeedback : public FormFeedback {
 TEST(FormEvents, ErrorsAreReportedAfterTheWaitAndAFailedClickLeavesTheListOpen) {
     TestDirectory dir;
     RecordedFeedback feedback;
-    FormEvents absent(dir.Native() + NativeFromAscii("/absent"), feedback);
+    FormEvents absent((dir.Path() / "absent").native(), feedback);
     EXPECT_FALSE(absent.Load());
     EXPECT_EQ(feedback.shown.rfind("error: 运行时错误 '", 0), 0u) << feedback.shown;
 

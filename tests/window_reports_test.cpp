@@ -2,11 +2,16 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
 
 #include "error_report.h"
 #include "problem_report.h"
 
 namespace {
+
+NativeString Path(std::string_view ascii) {
+    return NativeString(ascii.begin(), ascii.end());
+}
 
 TEST(ErrorReport, ShowsTheNumberThenTheDescription) {
     EXPECT_EQ(ErrorReport(Error(76, "找不到路径。")), "运行时错误 '76':\n\n找不到路径。");
@@ -15,21 +20,23 @@ TEST(ErrorReport, ShowsTheNumberThenTheDescription) {
 TEST(ProblemReport, GroupsKindsInOrderWithFullCountsAndAtMostTwentyPaths) {
     ClickSummary summary;
     EXPECT_EQ(ProblemReport(summary), "");
-    summary.Add(ProblemKind::kFolderLoop, NativeFromAscii("R/loop"), {});
+    summary.Add(ProblemKind::kFolderLoop, Path("R/loop"), {});
     for (int i = 0; i < 150; ++i) {
-        summary.Add(ProblemKind::kNameNotInCodePage, NativeFromAscii("R/n" + std::to_string(i)),
-                    {});
+        summary.Add(ProblemKind::kNameNotInCodePage, Path("R/n" + std::to_string(i)), {});
     }
-    summary.Add(ProblemKind::kFolderIncomplete, NativeFromAscii("R/locked"), "拒绝访问。");
+    summary.Add(ProblemKind::kFolderIncomplete, Path("R/locked"), "拒绝访问。");
+    summary.Add(ProblemKind::kNotRegularFile, Path("R/fifo"), {});
     std::string expected =
-        "生成列表时遇到 152 处问题：\n\n"
+        "生成列表时遇到 153 处问题：\n\n"
         "未能完整列出的文件夹（1 处）：\n    R/locked：拒绝访问。\n\n"
         "名称超出系统代码页、已用替代字符写入的文件（150 处）：\n";
     for (int i = 0; i < 19; ++i) {
         expected += "    R/n" + std::to_string(i) + "\n";
     }
     // The group of a kind listed in full is shown even when no path is left.
-    expected += "\n指回上层、已跳过的文件夹链接（1 处）：\n\n另有 132 处未列出。";
+    expected +=
+        "\n指回上层、已跳过的文件夹链接（1 处）：\n"
+        "\n不是普通文件、未列出的项目（1 处）：\n\n另有 133 处未列出。";
     EXPECT_EQ(ProblemReport(summary), expected);
 }
 

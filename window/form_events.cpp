@@ -1,24 +1,13 @@
 #include "form_events.h"
 
-#include <memory>
 #include <utility>
 
 #include "error.h"
 #include "error_report.h"
-#include "file_system.h"
 #include "problem_report.h"
 
-namespace {
-
-FileSystem& NativeFileSystem() {
-    static const std::unique_ptr<FileSystem> fileSystem = MakeNativeFileSystem();
-    return *fileSystem;
-}
-
-}  // namespace
-
 FormEvents::FormEvents(NativeString programDirectory, FormFeedback& feedback)
-    : generator_(NativeFileSystem(), std::move(programDirectory)), feedback_(feedback) {}
+    : generator_(std::move(programDirectory)), feedback_(feedback) {}
 
 bool FormEvents::Load() {
     try {

@@ -8,7 +8,7 @@ namespace {
 
 // Each kind's heading, followed by its count, in the order of the kinds,
 // which is the order the groups appear in: what lost lines from the list
-// first. A kind the core knows of is not left without one.
+// first.
 constexpr std::array<std::string_view, 5> kHeadings = {{
     "未能完整列出的文件夹",
     "名称超出系统代码页、已用替代字符写入的文件",
@@ -16,7 +16,7 @@ constexpr std::array<std::string_view, 5> kHeadings = {{
     "指回上层、已跳过的文件夹链接",
     "不是普通文件、未列出的项目",
 }};
-static_assert(kHeadings.size() >= kProblemKindCount);
+static_assert(kHeadings.size() == kProblemKindCount, "a heading for every kind");
 
 void AppendEscape(std::string& out, unsigned char c) {
     switch (c) {

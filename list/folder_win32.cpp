@@ -1,0 +1,111 @@
+#include <windows.h>
+
+#include "folder.h"
+#include "win32_path.h"
+
+namespace {
+
+struct FindHandleTraits {
+    using Type = HANDLE;
+    static HANDLE None() { return INVALID_HANDLE_VALUE; }
+    static bool Valid(HANDLE handle) { return handle != INVALID_HANDLE_VALUE; }
+    static void Close(HANDLE handle) { FindClose(handle); }
+};
+
+FileHandle OpenFolderHandle(const std::wstring& path) {
+    FileHandle folder(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!folder.Valid()) {
+        throw LastError();
+    }
+    return folder;
+}
+
+// A link that is not a folder link is what it leads to: a regular file, or
+// nothing the list can name (a dangling link, a device).
+bool LeadsToRegularFile(const std::wstring& path) {
+    FileHandle target(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION info;
+    return target.Valid() && GetFileType(target.Get()) == FILE_TYPE_DISK &&
+           GetFileInformationByHandle(target.Get(), &info) &&
+           (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+// In the listing's own order. Folder links and junctions are subfolders, as
+// the listing reports them.
+void ReadEntries(FolderListing& listing, const std::wstring& folder) {
+    WIN32_FIND_DATAW data;
+    UniqueHandle<FindHandleTraits> find(FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic,
+                                                         &data, FindExSearchNameMatch, nullptr,
+                                                         FIND_FIRST_EX_LARGE_FETCH));
+    if (!find.Valid()) {
+        const DWORD error = GetLastError();
+        if (error != ERROR_FILE_NOT_FOUND && error != ERROR_NO_MORE_FILES) {
+            // A drive's root holds no "." entry when it is empty.
+            listing.error = ErrorFromNumber(static_cast<long>(error));
+        }
+        return;
+    }
+    do {
+        const wchar_t* name = data.cFileName;
+        if (name[0] == L'.' && (name[1] == L'\0' || (name[1] == L'.' && name[2] == L'\0'))) {
+            continue;
+        }
+        const DWORD attributes = data.dwFileAttributes;
+        NameList* list = &listing.files;
+        if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+            list = &listing.folders;
+        } else if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
+                   !LeadsToRegularFile(folder + L"\\" + name)) {
+            list = &listing.others;
+        }
+        list->Add(name, wcslen(name));
+    } while (FindNextFileW(find.Get(), &data));
+    const DWORD error = GetLastError();
+    if (error != ERROR_NO_MORE_FILES) {
+        listing.error = ErrorFromNumber(static_cast<long>(error));
+    }
+}
+
+}  // namespace
+
+NativeHandle NativeHandleTraits::None() {
+    return INVALID_HANDLE_VALUE;
+}
+bool NativeHandleTraits::Valid(NativeHandle handle) {
+    return handle != INVALID_HANDLE_VALUE && handle != nullptr;
+}
+void NativeHandleTraits::Close(NativeHandle handle) {
+    CloseHandle(handle);
+}
+
+FolderReader::FolderReader() = default;
+
+std::unique_ptr<FolderListing> FolderReader::Open(NativeView path) {
+    const std::wstring folder = ExtendedPath(path);
+    return Read(OpenFolderHandle(folder).Release(), folder);
+}
+
+// Every folder is opened by the path its listing gave, never normalised.
+std::unique_ptr<FolderListing> FolderReader::OpenSubFolder(FolderListing& /*parent*/,
+                                                           std::size_t /*index*/, NativeView path) {
+    const std::wstring folder = ExtendedPath(path);
+    return Read(OpenFolderHandle(folder).Release(), folder);
+}
+
+std::unique_ptr<FolderListing> FolderReader::Read(NativeHandle handle, NativeView path) {
+    FileHandle folder(handle);
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(folder.Get(), &info)) {
+        throw LastError();
+    }
+    std::unique_ptr<FolderListing> listing = Take();
+    listing->id.volume = info.dwVolumeSerialNumber;
+    listing->id.index =
+        (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    ReadEntries(*listing, std::wstring(path));
+    return listing;
+}

@@ -1,0 +1,148 @@
+#include "program_files.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <memory>
+
+#include "error.h"
+
+namespace {
+
+std::string CString(NativeView path) {
+    return std::string(path);
+}
+
+}  // namespace
+
+// A lock on the directory itself: no file of its own to leave behind, and
+// the kernel lets it go with the last descriptor of a dead process.
+DirectoryLock::DirectoryLock(NativeView directory)
+    : handle_(::open(CString(directory).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+    if (!handle_.Valid()) {
+        throw LastError();
+    }
+    if (::flock(handle_.Get(), LOCK_EX | LOCK_NB) != 0) {
+        throw errno == EWOULDBLOCK ? ErrorFromNumber(EBUSY) : LastError();
+    }
+}
+
+std::optional<ExistingFile> ExistingFile::Open(NativeView path) {
+    // Not through a link, and without waiting for a FIFO's writer.
+    FileHandle handle(
+        ::open(CString(path).c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    if (!handle.Valid()) {
+        if (errno == ENOENT) {
+            return std::nullopt;
+        }
+        throw LastError();
+    }
+    struct stat st;
+    if (::fstat(handle.Get(), &st) != 0) {
+        throw LastError();
+    }
+    if (!S_ISREG(st.st_mode)) {
+        throw ErrorFromNumber(S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+    }
+    return ExistingFile(std::move(handle));
+}
+
+std::size_t ExistingFile::Read(char* data, std::size_t size) {
+    for (;;) {
+        const ssize_t got = ::read(handle_.Get(), data, size);
+        if (got >= 0) {
+            return static_cast<std::size_t>(got);
+        }
+        if (errno != EINTR) {
+            throw LastError();
+        }
+    }
+}
+
+ReplacementFile::ReplacementFile(NativeString target)
+    : target_(std::move(target)), temporary_(target_ + kTemporarySuffix) {
+    RemoveLeftover(temporary_);
+    handle_.Reset(
+        ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+    if (!handle_.Valid()) {
+        throw LastError();
+    }
+}
+
+ReplacementFile::~ReplacementFile() {
+    if (!temporary_.empty()) {
+        handle_.Reset();
+        ::unlink(temporary_.c_str());
+    }
+}
+
+void ReplacementFile::Write(const char* data, std::size_t size) {
+    while (size != 0) {
+        const ssize_t done = ::write(handle_.Get(), data, size);
+        if (done < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            throw LastError();
+        }
+        data += done;
+        size -= static_cast<std::size_t>(done);
+    }
+}
+
+void ReplacementFile::Commit() {
+    // A file system may report a failed write only at the close.
+    if (::close(handle_.Release()) != 0 && errno != EINTR) {
+        throw LastError();
+    }
+    if (::rename(temporary_.c_str(), target_.c_str()) != 0) {
+        throw LastError();
+    }
+    temporary_.clear();
+}
+
+void RemoveLeftover(NativeView path) {
+    if (::unlink(CString(path).c_str()) != 0 && errno != ENOENT && errno != EISDIR) {
+        throw LastError();
+    }
+}
+
+NativeString FullPath(NativeView path) {
+    std::string text = CString(path);
+    if (text.empty() || text[0] != '/') {
+        std::unique_ptr<char, decltype(&std::free)> here(::getcwd(nullptr, 0), &std::free);
+        if (here == nullptr) {
+            throw LastError();
+        }
+        text = std::string(here.get()) + "/" + text;
+    }
+    // As a listing names it: no doubled separators, no "." steps, no
+    // trailing separator. Links and ".." stay as they are named.
+    NativeString out;
+    for (std::size_t i = 0; i < text.size();) {
+        std::size_t end = text.find('/', i);
+        if (end == std::string::npos) {
+            end = text.size();
+        }
+        if (end > i && !(end - i == 1 && text[i] == '.')) {
+            out.push_back('/');
+            out.append(text, i, end - i);
+        }
+        i = end + 1;
+    }
+    return out.empty() ? NativeString("/") : out;
+}
+
+void RequireFolder(NativeView path) {
+    struct stat st;
+    if (::stat(CString(path).c_str(), &st) != 0) {
+        throw LastError();
+    }
+    if (!S_ISDIR(st.st_mode)) {
+        throw ErrorFromNumber(ENOTDIR);
+    }
+}

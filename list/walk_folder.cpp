@@ -1,0 +1,107 @@
+#include <unordered_set>
+#include <vector>
+
+#include "list_generator.h"
+#include "obey_format.h"
+
+namespace {
+
+// How many names ahead of the walk a folder asks for the next name's memory:
+// sorted, the names lie scattered over the arena.
+constexpr std::size_t kPrefetchAhead = 8;
+
+struct WalkLevel {
+    std::unique_ptr<FolderListing> folder;
+    std::size_t pathLength;
+    std::size_t nextFolder;
+};
+
+}  // namespace
+
+// Depth first, each folder's files before its subfolders. The chain of open
+// folders is kept on the heap rather than the call stack, so that no depth of
+// tree can overflow the stack, and their identities in a set, so that a link
+// back to one of them is found at once at any depth. A folder that cannot be
+// opened or read in full is reported and the walk goes on with the next.
+void ListGenerator::WalkFolder(std::unique_ptr<FolderListing> folder, FolderReader& reader,
+                               ListFile& list, ClickSummary& summary) {
+    std::vector<WalkLevel> chain;
+    std::unordered_set<FolderId, FolderIdHash> onChain;
+    for (;;) {
+        if (folder != nullptr) {
+            WriteFolderFiles(*folder, list, summary);
+            if (folder->error || folder->folders.Empty()) {
+                reader.Recycle(std::move(folder));
+            } else {
+                onChain.insert(folder->id);
+                chain.push_back(WalkLevel{std::move(folder), path_.size(), 0});
+            }
+        }
+        if (chain.empty()) {
+            return;
+        }
+        WalkLevel& level = chain.back();
+        if (level.nextFolder == level.folder->folders.Size()) {
+            onChain.erase(level.folder->id);
+            reader.Recycle(std::move(level.folder));
+            chain.pop_back();
+            continue;
+        }
+        const std::size_t index = level.nextFolder++;
+        const NativeView name = level.folder->folders.At(index);
+        path_.resize(level.pathLength);
+        path_.push_back(kSeparator);
+        path_.append(name);
+        if (HasLineBreak(name)) {
+            summary.Add(ProblemKind::kLineBreakInName, path_, {});
+            continue;
+        }
+        try {
+            folder = reader.OpenSubFolder(*level.folder, index, path_);
+        } catch (const Error& error) {
+            summary.Add(ProblemKind::kFolderIncomplete, path_, error.Description());
+            continue;
+        }
+        if (onChain.count(folder->id) != 0) {
+            summary.Add(ProblemKind::kFolderLoop, path_, {});
+            reader.Recycle(std::move(folder));
+        }
+    }
+}
+
+// The folder's files, then what it holds that is neither file nor folder,
+// then the error that cut its listing short: its subfolders are then skipped.
+void ListGenerator::WriteFolderFiles(const FolderListing& folder, ListFile& list,
+                                     ClickSummary& summary) {
+    const std::size_t folderLength = path_.size();
+    for (std::size_t i = 0; i < folder.files.Size(); ++i) {
+        folder.files.Prefetch(i + kPrefetchAhead);
+        const NativeView name = folder.files.At(i);
+        path_.resize(folderLength);
+        path_.push_back(kSeparator);
+        path_.append(name);
+        if (HasLineBreak(name)) {
+            summary.Add(ProblemKind::kLineBreakInName, path_, {});
+        } else {
+            WriteFileEntry(path_, list, summary);
+        }
+    }
+    for (std::size_t i = 0; i < folder.others.Size(); ++i) {
+        path_.resize(folderLength);
+        path_.push_back(kSeparator);
+        path_.append(folder.others.At(i));
+        summary.Add(ProblemKind::kNotRegularFile, path_, {});
+    }
+    path_.resize(folderLength);
+    if (folder.error) {
+        summary.Add(ProblemKind::kFolderIncomplete, path_, folder.error->Description());
+    }
+}
+
+void ListGenerator::WriteFileEntry(NativeView path, ListFile& list, ClickSummary& summary) {
+    BuildFileLine(path, rootPath_, line_);
+    if (!list.WriteLine(line_)) {
+        summary.Add(ProblemKind::kNameNotInCodePage, path, {});
+    }
+    summary.CountLine();
+}

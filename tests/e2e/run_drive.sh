@@ -1,0 +1,171 @@
+#!/usr/bin/env bash
+# The driver as a real process, natively and under Wine (code page 936), in
+# the situations that only a real process meets: a second program on the
+# directory, a kill in the middle of a click, a refused write, a full disk,
+# a folder whose listing fails, too little memory, and names Windows alone
+# can get wrong. Every list and backup is checked byte for byte.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/../.." && pwd)"
+drive="${OBEY_DRIVE:-$root/build/linux/obey_drive}"
+drive_exe="${OBEY_DRIVE_EXE:-$root/build/win64/obey_drive.exe}"
+work="$(mktemp -d /tmp/obey-drive.XXXXXX)"
+cleanup() {
+    umount "$work/full" 2>/dev/null || true
+    [ -n "${WINEPREFIX:-}" ] && { wineserver -k 2>/dev/null || true; rm -rf "$WINEPREFIX"; }
+    rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "FAILED: $*" >&2; exit 1; }
+same() { cmp -s "$1" "$2" || { diff <(cat -A "$1") <(cat -A "$2") | head >&2; fail "$3"; }; }
+header() { printf 'rofsname=CG33.smg\r\nrofssize=0x40000000\r\n'; }
+# lines ROOT SEP FILE...: one click's lines for files relative to ROFS.
+lines() {
+    local base="$1" sep="$2" file image
+    shift 2
+    for file in "$@"; do
+        image="$sep${file//\//$sep}"
+        printf 'file=%s%s    %s\r\n' "$base" "$image" "$image"
+    done
+}
+# A tree where files come before folders and a folder's files are read by
+# the walk's third getdents64 call, after the list's temporary file exists.
+tree() {
+    mkdir -p "$1/ROFS/a/b" "$1/ROFS/c"
+    echo x >"$1/ROFS/top.txt"
+    echo x >"$1/ROFS/a/one.txt"
+    echo x >"$1/ROFS/a/b/two.txt"
+    echo x >"$1/ROFS/c/three.txt"
+}
+files=(top.txt a/one.txt a/b/two.txt c/three.txt)
+# Holds the driver in its click, at the first listing of a subfolder.
+paused() { strace -f -o /dev/null -e trace=getdents64 -e inject=getdents64:delay_enter=3000000:when=3 "$@"; }
+
+# Arguments: no list is ever written for a mistyped command.
+for args in "" "$work 12abc" "$work 99999999999" "$work -1"; do
+    set +e; "$drive" ${args:-""} >/dev/null 2>&1; status=$?; set -e
+    [ "$status" = 2 ] || fail "obey_drive ${args:-''} gave status $status, not 2"
+done
+[ ! -e /ROFS.obey ] && [ ! -e "$work/ROFS.obey" ] || fail "a mistyped command wrote a list"
+
+# One program per directory: a second start is refused while the first is in
+# its click, and changes nothing, the backup included.
+tree "$work/two"
+"$drive" "$work/two" >/dev/null
+cp "$work/two/ROFS.obey" "$work/complete"
+paused "$drive" "$work/two" >/dev/null &
+first=$!
+sleep 1
+set +e; "$drive" "$work/two" >/dev/null 2>"$work/err"; status=$?; set -e
+[ "$status" = 1 ] && grep -q "Device or resource busy" "$work/err" || fail "second program not refused"
+same "$work/two/ROFS_bak.obey" "$work/complete" "the second program touched the backup"
+wait "$first" || fail "the first program failed"
+same "$work/two/ROFS.obey" "$work/complete" "the first program's list"
+echo "second program: refused, nothing changed"
+
+# Killed in its click: the list stands as before the click, and the next
+# start removes what the killed program left.
+header >"$work/header"
+paused "$drive" "$work/two" >/dev/null &
+sleep 1
+pkill -9 -f "^$drive $work/two"
+while pgrep -f "^$drive $work/two" >/dev/null; do sleep 0.1; done
+wait || true
+same "$work/two/ROFS.obey" "$work/header" "the list after a kill"
+[ -e "$work/two/ROFS.obey.tmp" ] || fail "the kill came too late to test anything"
+"$drive" "$work/two" >/dev/null
+[ ! -e "$work/two/ROFS.obey.tmp" ] || fail "the killed program's temporary file is left"
+same "$work/two/ROFS.obey" "$work/complete" "the list after the kill's cause is gone"
+same "$work/two/ROFS_bak.obey" "$work/complete" "the backup of a header-only list"
+echo "killed in a click: list kept whole, leftover removed"
+
+# A refused write of the list fails the click with the system's words, never
+# a skipped folder, and leaves the list as it stood. The click's write is the
+# fourth: the start copies the list to the backup in two, writes the header.
+set +e
+strace -f -o /dev/null -e trace=write -e inject=write:error=EIO:when=4 "$drive" "$work/two" \
+    >/dev/null 2>"$work/err"
+status=$?; set -e
+[ "$status" = 1 ] && grep -q "click failed: error 5: Input/output error" "$work/err" ||
+    fail "a refused write was not an error of the click"
+same "$work/two/ROFS.obey" "$work/header" "the list after a refused write"
+
+# A folder whose listing fails midway is reported; the rest is listed.
+strace -f -o /dev/null -e trace=getdents64 -e inject=getdents64:error=EIO:when=3 \
+    "$drive" "$work/two" >"$work/out"
+grep -q "folder not fully listed: $work/two/ROFS/a: Input/output error" "$work/out" ||
+    fail "a failed listing was not reported"
+{ header; lines "$work/two/ROFS" / top.txt c/three.txt; } >"$work/expected"
+same "$work/two/ROFS.obey" "$work/expected" "the list around a failed listing"
+echo "refused write and failed listing: reported as what they are"
+
+# A full disk: a real 64 KiB file system. The click fails, the list keeps
+# what it held, and once there is room one press gives one listing.
+mkdir "$work/full"
+mount -t tmpfs -o size=64k tmpfs "$work/full"
+mkdir "$work/full/ROFS"
+for i in $(seq 1 1500); do : >"$work/full/ROFS/a-long-name-to-fill-the-list-quickly-$i.bin"; done
+set +e; "$drive" "$work/full" >/dev/null 2>"$work/err"; status=$?; set -e
+[ "$status" = 1 ] && grep -q "click failed: error 28: No space left on device" "$work/err" ||
+    fail "a full disk was not an error of the click"
+same "$work/full/ROFS.obey" "$work/header" "the list on a full disk"
+[ "$(ls -A "$work/full")" = "$(printf 'ROFS\nROFS.obey')" ] || fail "a temporary file is left"
+rm "$work/full/ROFS/"*-[0-9][0-9][0-9]*.bin
+"$drive" "$work/full" >/dev/null
+[ "$(grep -c '^file=' "$work/full/ROFS.obey")" = 99 ] || fail "not one listing after the mend"
+echo "full disk: click failed, list kept, one listing after the mend"
+
+# Too little memory for a wide folder's names (8 MB; a small tree needs
+# less than 12 MB of address space in all) is an error of the click.
+mkdir -p "$work/wide/ROFS"
+(cd "$work/wide/ROFS" && seq -f "%0200g" 1 40000 | xargs touch)
+set +e; (ulimit -v 20000 && "$drive" "$work/wide" >/dev/null 2>"$work/err"); status=$?; set -e
+[ "$status" = 1 ] && grep -q "click failed: error 12: Cannot allocate memory" "$work/err" ||
+    fail "running out of memory was not an error of the click (status $status)"
+same "$work/wide/ROFS.obey" "$work/header" "the list after running out of memory"
+echo "out of memory: an error of the click, list kept"
+
+# Under Wine, code page 936.
+export WINEPREFIX="$(mktemp -d /tmp/obey-wine.XXXXXX)" WINEDEBUG=-all LANG=zh_CN.UTF-8
+wine wineboot -i >/dev/null 2>&1
+win() { echo "Z:${1//\//\\}"; }
+tree "$work/win"
+mkdir -p "$work/win/ROFS/x" "$work/win/ROFS/x." "$work/win/ROFS/y "
+echo x >"$work/win/ROFS/x/in-x.txt"
+echo x >"$work/win/ROFS/x./in-x-dot.txt"
+echo x >"$work/win/ROFS/y /in-y-space.txt"
+echo x >"$work/win/ROFS/中文.txt"
+echo x >"$work/win/ROFS/x²¥.txt"
+wine "$drive_exe" "$(win "$work/win")" >"$work/out"
+base="$(win "$work/win/ROFS")"
+{
+    header
+    lines "$base" '\' top.txt
+    printf 'file=%s\\x??.txt    \\x??.txt\r\n' "$base"
+    printf 'file=%s\\\xd6\xd0\xce\xc4.txt    \\\xd6\xd0\xce\xc4.txt\r\n' "$base"
+    lines "$base" '\' a/one.txt a/b/two.txt c/three.txt x/in-x.txt x./in-x-dot.txt "y /in-y-space.txt"
+} >"$work/expected"
+same "$work/win/ROFS.obey" "$work/expected" "the Windows list of names Windows can get wrong"
+grep -q "name not in the code page: .*x²¥.txt" "$work/out" || fail "best fit not reported"
+echo "Windows names: no best fit, folders ending in a dot or a space kept apart"
+
+# A second program under Wine is refused while the first holds the lock.
+wine "$drive_exe" "$(win "$work/win")" 300 >/dev/null &
+first=$!
+for _ in $(seq 100); do [ -e "$work/win/ROFS.obey.lock" ] && break; sleep 0.1; done
+cp "$work/win/ROFS_bak.obey" "$work/win-backup"
+set +e; wine "$drive_exe" "$(win "$work/win")" >/dev/null 2>"$work/err"; status=$?; set -e
+kill -0 "$first" 2>/dev/null || fail "the first Windows program ended too soon to test"
+[ "$status" = 1 ] && grep -q "load failed: error 32" "$work/err" || fail "second Windows program"
+same "$work/win/ROFS_bak.obey" "$work/win-backup" "the second Windows program touched the backup"
+wait "$first"
+echo "Windows: second program refused, nothing changed"
+
+# What is not a regular file in the list's place fails the start at once.
+for place in ROFS.obey ROFS_bak.obey; do
+    rm -f "$work/win/$place"
+    mkfifo "$work/win/$place"
+    set +e; timeout 20 wine "$drive_exe" "$(win "$work/win")" >/dev/null 2>&1; status=$?; set -e
+    [ "$status" = 1 ] || fail "a FIFO as $place under Wine gave status $status"
+    rm "$work/win/$place"
+done
+echo "Windows: a FIFO in the list's place fails the start"

@@ -1,0 +1,176 @@
+// The walk and the start on POSIX trees that only POSIX can make: links,
+// special files, unreadable folders (as "nobody"), names with any bytes, and
+// depths past PATH_MAX and past any stack.
+#include <pthread.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstring>
+#include <functional>
+
+#include <gtest/gtest.h>
+
+#include "error.h"
+#include "list_generator.h"
+#include "obey_format.h"
+#include "test_tree.h"
+
+namespace {
+
+using Problem = std::pair<ProblemKind, std::string>;
+
+// Root passes every permission check: the body runs in a child process as
+// the unprivileged user "nobody", and its failures fail the test.
+void AsNobody(const std::function<void()>& body) {
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (setgid(65534) != 0 || setuid(65534) != 0) {
+            _exit(3);
+        }
+        body();
+        _exit(::testing::Test::HasFailure() ? 1 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the part as nobody failed";
+}
+
+void MakeSocket(const fs::path& path) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+    const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    close(fd);
+}
+
+TEST(PosixWalk, LinksAndSpecialFiles) {
+    TestDirectory dir;
+    TestDirectory outside;
+    outside.AddFile("o.txt");
+    dir.AddFile("a/f.txt");
+    const fs::path source = dir.Source();
+    fs::create_directory_symlink("..", source / "a" / "up");
+    fs::create_directory_symlink(outside.Source(), source / "ext");
+    fs::create_symlink("/nonexistent/target", source / "dangling");
+    fs::create_symlink("a/f.txt", source / "tofile");
+    fs::create_symlink("/dev/zero", source / "zero");
+    ASSERT_EQ(mkfifo((source / "fifo").c_str(), 0644), 0);
+    MakeSocket(source / "a" / "socket");
+    const ClickSummary summary = ListOnce(dir);
+    EXPECT_EQ(ReadBytes(dir.List()), ExpectedList(dir, {"tofile", "a/f.txt", "ext/o.txt"}));
+    EXPECT_EQ(Problems(summary, dir),
+              (std::vector<Problem>{{ProblemKind::kNotRegularFile, "/dangling"},
+                                    {ProblemKind::kNotRegularFile, "/fifo"},
+                                    {ProblemKind::kNotRegularFile, "/zero"},
+                                    {ProblemKind::kNotRegularFile, "/a/socket"},
+                                    {ProblemKind::kFolderLoop, "/a/up"}}));
+}
+
+TEST(PosixWalk, NamesWithAnyBytesAndLineBreaks) {
+    TestDirectory dir;
+    dir.AddFile("caf\xe9 latin-1.txt");
+    dir.AddFile("line\nbreak.txt");
+    dir.AddFile("cr\rfolder/inside.txt");
+    dir.AddFile(" lead and trail .txt ");
+    const ClickSummary summary = ListOnce(dir);
+    EXPECT_EQ(ReadBytes(dir.List()),
+              ExpectedList(dir, {" lead and trail .txt ", "caf\xe9 latin-1.txt"}));
+    EXPECT_EQ(Problems(summary, dir),
+              (std::vector<Problem>{{ProblemKind::kLineBreakInName, "/line\nbreak.txt"},
+                                    {ProblemKind::kLineBreakInName, "/cr\rfolder"}}));
+}
+
+TEST(PosixWalk, UnreadableFoldersAreReportedAndTheirSiblingsWalked) {
+    TestDirectory dir;
+    for (const char* file : {"a/1.txt", "b/2.txt", "b/deeper/3.txt", "c/4.txt", "d/5.txt"}) {
+        dir.AddFile(file);
+    }
+    fs::permissions(dir.Path(), fs::perms::all);
+    fs::permissions(dir.Source() / "b", fs::perms::none);
+    fs::permissions(dir.Source() / "d", fs::perms::owner_exec | fs::perms::others_exec);
+    AsNobody([&] {
+        const ClickSummary summary = ListOnce(dir);
+        EXPECT_EQ(ReadBytes(dir.List()), ExpectedList(dir, {"a/1.txt", "c/4.txt"}));
+        EXPECT_EQ(Problems(summary, dir),
+                  (std::vector<Problem>{{ProblemKind::kFolderIncomplete, "/b"},
+                                        {ProblemKind::kFolderIncomplete, "/d"}}));
+        EXPECT_EQ(summary.Kept()[0].reason, std::strerror(EACCES));
+    });
+}
+
+TEST(PosixStart, WhatIsNotARegularFileInTheListsPlaceFailsAtOnceAndChangesNothing) {
+    TestDirectory dir;
+    TestDirectory outside;
+    const std::function<void(const fs::path&)> makers[] = {
+        [](const fs::path& p) { ASSERT_EQ(mkfifo(p.c_str(), 0644), 0); },
+        [&](const fs::path& p) { fs::create_symlink(outside.Path() / "target", p); },
+        [&](const fs::path& p) { fs::create_symlink(outside.List(), p); },
+        [](const fs::path& p) { MakeSocket(p); },
+    };
+    WriteBytes(outside.List(), "file=outside\r\n");
+    for (const fs::path& place : {dir.List(), dir.Backup()}) {
+        for (const auto& make : makers) {
+            const fs::path other = place == dir.List() ? dir.Backup() : dir.List();
+            WriteBytes(other, "file=earlier\r\n");
+            fs::remove(place);
+            make(place);
+            ListGenerator generator(dir.Native());
+            EXPECT_THROW(generator.Form_Load(), Error) << place;
+            EXPECT_EQ(ReadBytes(other), "file=earlier\r\n");
+            EXPECT_FALSE(fs::exists(outside.Path() / "target"));
+            EXPECT_EQ(ReadBytes(outside.List()), "file=outside\r\n");
+        }
+        fs::remove(place);
+    }
+    // A program directory that cannot be written: nothing changes either.
+    fs::remove(dir.Backup());
+    fs::permissions(dir.Path(), fs::perms::owner_all | fs::perms::others_read |
+                                    fs::perms::others_exec);
+    AsNobody([&] {
+        ListGenerator generator(dir.Native());
+        EXPECT_THROW(generator.Form_Load(), Error);
+    });
+    EXPECT_EQ(ReadBytes(dir.List()), "file=earlier\r\n");
+    EXPECT_FALSE(fs::exists(dir.Backup()));
+}
+
+TEST(PosixWalk, DepthPastPathMaxAndPastTheStack) {
+    // 16 names of 255 bytes reach past PATH_MAX; a chain of 600 more folders
+    // overflows the 16 KiB stack the walk is given if it recurses.
+    TestDirectory dir;
+    const fs::path here = fs::current_path();
+    fs::create_directory(dir.Source());
+    fs::current_path(dir.Source());
+    std::string relative;
+    for (int level = 0; level < 616; ++level) {
+        const std::string name = level < 16 ? std::string(255, static_cast<char>('a' + level)) : "d";
+        ASSERT_EQ(mkdir(name.c_str(), 0755), 0);
+        ASSERT_EQ(chdir(name.c_str()), 0);
+        relative += name + "/";
+    }
+    WriteBytes("f.txt", "x");
+    fs::current_path(here);
+    ClickSummary summary;
+    pthread_attr_t attributes;
+    pthread_attr_init(&attributes);
+    pthread_attr_setstacksize(&attributes, PTHREAD_STACK_MIN);
+    auto run = [](void* context) -> void* {
+        auto* args = static_cast<std::pair<const TestDirectory*, ClickSummary*>*>(context);
+        *args->second = ListOnce(*args->first);
+        return nullptr;
+    };
+    std::pair<const TestDirectory*, ClickSummary*> args{&dir, &summary};
+    pthread_t thread;
+    ASSERT_EQ(pthread_create(&thread, &attributes, run, &args), 0);
+    pthread_join(thread, nullptr);
+    EXPECT_EQ(summary.ProblemCount(), 0u);
+    EXPECT_EQ(ReadBytes(dir.List()), ExpectedList(dir, {relative + "f.txt"}));
+}
+
+}  // namespace

@@ -1,0 +1,96 @@
+// The list's life on the basic tree, natively and under Wine: what each
+// start, click and close leaves on disk, byte for byte.
+#include <gtest/gtest.h>
+
+#include "error.h"
+#include "list_generator.h"
+#include "obey_format.h"
+#include "test_tree.h"
+
+namespace {
+
+long ErrorNumber(const std::function<void()>& step) {
+    try {
+        step();
+    } catch (const Error& error) {
+        return error.Number();
+    }
+    return 0;
+}
+
+TEST(Lifecycle, StartsClicksAndRestartsKeepTheBackupOfTheLastRealList) {
+    TestDirectory dir;
+    BuildBasicTree(dir);
+    {
+        ListGenerator generator(dir.Native());
+        generator.Form_Load();
+        EXPECT_EQ(ReadBytes(dir.List()), kHeaderBytes);
+        EXPECT_EQ(ReadBytes(dir.Backup()), "<missing>");
+        EXPECT_EQ(generator.Command1_Click().LinesWritten(), kBasicTreeList.size());
+        EXPECT_EQ(generator.Command1_Click().ProblemCount(), 0u);
+        EXPECT_EQ(generator.RootPath(), dir.Source().native());
+        generator.Form_Unload();
+    }
+    const std::string twoClicks = ExpectedList(dir, kBasicTreeList, 2);
+    EXPECT_EQ(ReadBytes(dir.List()), twoClicks);
+    // A start saves the list; a start over a list of the header alone keeps
+    // that backup; an empty list is a real one and is saved.
+    for (const std::string& list : {twoClicks, std::string(kHeaderBytes), std::string()}) {
+        WriteBytes(dir.List(), list);
+        ListGenerator generator(dir.Native());
+        generator.Form_Load();
+        generator.Form_Unload();
+        EXPECT_EQ(ReadBytes(dir.Backup()), list.empty() ? list : twoClicks);
+        EXPECT_EQ(ReadBytes(dir.List()), kHeaderBytes);
+    }
+    // No temporary file of the program's is left behind.
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 3);
+}
+
+TEST(Lifecycle, SecondProgramOnTheDirectoryIsRefusedAndChangesNothing) {
+    TestDirectory dir;
+    dir.AddFile("a.txt");
+    WriteBytes(dir.Backup(), "old backup");
+    ListGenerator first(dir.Native());
+    first.Form_Load();
+    first.Command1_Click();
+    ListGenerator second(dir.Native());
+    EXPECT_NE(ErrorNumber([&] { second.Form_Load(); }), 0);
+    EXPECT_EQ(ReadBytes(dir.Backup()), "old backup");
+    EXPECT_EQ(ReadBytes(dir.List()), ExpectedList(dir, {"a.txt"}));
+    first.Command1_Click();
+    EXPECT_EQ(ReadBytes(dir.List()), ExpectedList(dir, {"a.txt"}, 2));
+    first.Form_Unload();
+    EXPECT_EQ(ErrorNumber([&] { second.Form_Load(); }), 0);
+}
+
+TEST(Lifecycle, FailedClickLeavesTheListAndAPressAfterTheMendListsOnce) {
+    TestDirectory dir;
+    WriteBytes(dir.Path() / "ROFS.obey.tmp", "left by a killed program");
+    WriteBytes(dir.Path() / "ROFS_bak.obey.tmp", "left by a killed program");
+    ListGenerator generator(dir.Native());
+    generator.Form_Load();
+    EXPECT_EQ(ReadBytes(dir.Path() / "ROFS.obey.tmp"), "<missing>");
+    EXPECT_EQ(ReadBytes(dir.Path() / "ROFS_bak.obey.tmp"), "<missing>");
+    EXPECT_EQ(ErrorNumber([&] { generator.Command1_Click(); }), MissingFolderError().Number());
+    EXPECT_EQ(ReadBytes(dir.List()), kHeaderBytes);
+    BuildBasicTree(dir);
+    generator.Command1_Click();
+    EXPECT_EQ(ReadBytes(dir.List()), ExpectedList(dir, kBasicTreeList));
+    generator.Form_Unload();
+}
+
+TEST(Lifecycle, AFolderInTheListsPlaceFailsTheStartAndChangesNothing) {
+    for (const char* place : {"ROFS.obey", "ROFS_bak.obey"}) {
+        TestDirectory dir;
+        fs::create_directory(dir.Path() / place);
+        const char* other = place == std::string("ROFS.obey") ? "ROFS_bak.obey" : "ROFS.obey";
+        WriteBytes(dir.Path() / other, "file=earlier\r\n");
+        ListGenerator generator(dir.Native());
+        EXPECT_NE(ErrorNumber([&] { generator.Form_Load(); }), 0) << place;
+        EXPECT_EQ(ReadBytes(dir.Path() / other), "file=earlier\r\n") << place;
+        EXPECT_TRUE(fs::is_directory(dir.Path() / place));
+    }
+}
+
+}  // namespace
