@@ -1,20 +1,12 @@
 #include "form_design.h"
 
 int TwipsToPixels(int twips, int dotsPerInch) {
-    const long long product = static_cast<long long>(twips) * dotsPerInch;
-    const long long half = kTwipsPerInch / 2;
-    // Halves round away from zero, as MulDiv does.
-    const long long rounded =
-        product >= 0 ? (product + half) / kTwipsPerInch : -((-product + half) / kTwipsPerInch);
-    return static_cast<int>(rounded);
+    return static_cast<int>((static_cast<long long>(twips) * dotsPerInch + 720) / 1440);
 }
 
-PixelRect ToPixels(const TwipsRect& box, int dotsPerInch) {
-    // Edges are converted rather than sizes, so that neighbouring controls
-    // keep their gaps at every scale.
-    const int left = TwipsToPixels(box.left, dotsPerInch);
-    const int top = TwipsToPixels(box.top, dotsPerInch);
-    const int right = TwipsToPixels(box.left + box.width, dotsPerInch);
-    const int bottom = TwipsToPixels(box.top + box.height, dotsPerInch);
-    return PixelRect{left, top, right - left, bottom - top};
+Box ToPixels(const Box& twips, int dotsPerInch) {
+    const int left = TwipsToPixels(twips.left, dotsPerInch);
+    const int top = TwipsToPixels(twips.top, dotsPerInch);
+    return Box{left, top, TwipsToPixels(twips.left + twips.width, dotsPerInch) - left,
+               TwipsToPixels(twips.top + twips.height, dotsPerInch) - top};
 }

@@ -1,30 +1,13 @@
 #include "form_events.h"
 
-#include <optional>
 #include <utility>
 
 #include "error.h"
 #include "error_report.h"
 #include "problem_report.h"
 
-namespace {
-
-class BusyScope {
-  public:
-    explicit BusyScope(FormFeedback& feedback) : feedback_(feedback) { feedback_.SetBusy(true); }
-    ~BusyScope() { feedback_.SetBusy(false); }
-    BusyScope(const BusyScope&) = delete;
-    BusyScope& operator=(const BusyScope&) = delete;
-
-  private:
-    FormFeedback& feedback_;
-};
-
-}  // namespace
-
-FormEvents::FormEvents(FileSystem& fileSystem, NativeString programDirectory,
-                       FormFeedback& feedback)
-    : generator_(fileSystem, std::move(programDirectory)), feedback_(feedback) {}
+FormEvents::FormEvents(NativeString programDirectory, FormFeedback& feedback)
+    : generator_(std::move(programDirectory)), feedback_(feedback) {}
 
 bool FormEvents::Load() {
     try {
@@ -37,28 +20,23 @@ bool FormEvents::Load() {
 }
 
 void FormEvents::Click() {
-    ClickSummary summary;
-    std::optional<Error> failure;
-    {
-        BusyScope busy(feedback_);
-        try {
-            summary = generator_.Command1_Click();
-        } catch (const Error& error) {
-            failure = error;
-        }
-    }
     // The boxes come after the wait cursor is gone: they wait for the user.
-    if (failure) {
-        feedback_.ShowError(ErrorReport(*failure));
-    } else if (summary.HasProblems()) {
-        feedback_.ShowWarning(ProblemReport(summary));
+    feedback_.SetBusy(true);
+    try {
+        const ClickSummary summary = generator_.Command1_Click();
+        feedback_.SetBusy(false);
+        if (summary.HasProblems()) {
+            feedback_.ShowWarning(ProblemReport(summary));
+        }
+    } catch (const Error& error) {
+        feedback_.SetBusy(false);
+        feedback_.ShowError(ErrorReport(error));
     }
 }
 
 bool FormEvents::Unload() {
     try {
-        bool cancel = false;
-        generator_.Form_Unload(&cancel);
+        generator_.Form_Unload();
         return true;
     } catch (const Error& error) {
         feedback_.ShowError(ErrorReport(error));

@@ -2,7 +2,6 @@
 
 #include <string>
 
-#include "file_system.h"
 #include "list_generator.h"
 #include "native_text.h"
 
@@ -26,7 +25,7 @@ class FormFeedback {
 // from the result whether the program goes on.
 class FormEvents {
   public:
-    FormEvents(FileSystem& fileSystem, NativeString programDirectory, FormFeedback& feedback);
+    FormEvents(NativeString programDirectory, FormFeedback& feedback);
 
     // Before the window is shown. False when the list could not be opened:
     // the error has been reported, and the window must not be shown.

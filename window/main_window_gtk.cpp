@@ -6,16 +6,12 @@
 
 #include <clocale>
 #include <csignal>
-#include <memory>
 #include <string>
-#include <vector>
 
 #include "error.h"
 #include "error_report.h"
-#include "file_system.h"
 #include "form_design.h"
 #include "form_events.h"
-#include "icon_image.h"
 #include "program_directory.h"
 
 namespace {
@@ -29,18 +25,9 @@ int ScreenDpi() {
     return resolution > 0 ? static_cast<int>(resolution + 0.5) : 96;
 }
 
-GList* ProgramIcons() {
-    GList* icons = nullptr;
-    for (IconImage& image : DecodeIcon(kProgramIcon, kProgramIconSize)) {
-        const std::size_t size = image.rgba.size();
-        auto* pixels = static_cast<guint8*>(g_memdup2(image.rgba.data(), size));
-        GdkPixbuf* pixbuf = gdk_pixbuf_new_from_data(
-            pixels, GDK_COLORSPACE_RGB, TRUE, 8, image.width, image.height, image.width * 4,
-            [](guchar* data, gpointer) { g_free(data); }, nullptr);
-        icons = g_list_append(icons, pixbuf);
-    }
-    return icons;
-}
+// The message box on the screen, if any: boxes are modal, so there is at
+// most one.
+GtkWidget* openBox = nullptr;
 
 void ShowBox(GtkWindow* owner, GtkMessageType type, const std::string& text) {
     GtkWidget* box = gtk_message_dialog_new(
@@ -55,14 +42,15 @@ void ShowBox(GtkWindow* owner, GtkMessageType type, const std::string& text) {
                                  gtk_image_new_from_icon_name(icon, GTK_ICON_SIZE_DIALOG));
     G_GNUC_END_IGNORE_DEPRECATIONS
     gtk_widget_show_all(box);
+    openBox = box;
     gtk_dialog_run(GTK_DIALOG(box));
+    openBox = nullptr;
     gtk_widget_destroy(box);
 }
 
 class Form1 : public FormFeedback {
   public:
-    Form1(FileSystem& fileSystem, NativeString programDirectory)
-        : events_(fileSystem, std::move(programDirectory), *this) {}
+    explicit Form1(NativeString programDirectory) : events_(std::move(programDirectory), *this) {}
 
     int Run();
 
@@ -83,6 +71,7 @@ class Form1 : public FormFeedback {
     static void OnClicked(GtkButton*, gpointer self) { static_cast<Form1*>(self)->events_.Click(); }
     static gboolean OnDelete(GtkWidget*, GdkEvent*, gpointer self);
     static gboolean OnSessionEnd(gpointer self);
+    static gboolean OnCloseLater(gpointer self);
 
     FormEvents events_;
     GtkWidget* window_ = nullptr;
@@ -124,7 +113,7 @@ void Form1::Build() {
                 gtk_label_set_ellipsize(GTK_LABEL(control), PANGO_ELLIPSIZE_END);
             }
         }
-        const PixelRect box = ToPixels(design.box, dpi);
+        const Box box = ToPixels(design.twips, dpi);
         gtk_widget_set_size_request(control, box.width, box.height);
         gtk_layout_put(GTK_LAYOUT(form), control, box.left, box.top);
     }
@@ -179,7 +168,19 @@ gboolean Form1::OnDelete(GtkWidget*, GdkEvent*, gpointer self) {
     return TRUE;
 }
 
+// The end of the session. A box on the screen runs a loop of its own inside
+// a handler of the window: the box is closed now, and the window once that
+// handler has returned, so that nothing is destroyed under a caller still
+// using it.
 gboolean Form1::OnSessionEnd(gpointer self) {
+    if (openBox != nullptr) {
+        gtk_dialog_response(GTK_DIALOG(openBox), GTK_RESPONSE_NONE);
+    }
+    g_idle_add(&Form1::OnCloseLater, self);
+    return G_SOURCE_CONTINUE;
+}
+
+gboolean Form1::OnCloseLater(gpointer self) {
     auto* form = static_cast<Form1*>(self);
     if (form->window_ != nullptr) {
         form->Close();
@@ -193,9 +194,12 @@ int main(int argc, char** argv) {
     // Error descriptions from the C library come in the user's language.
     std::setlocale(LC_ALL, "");
     gtk_init(&argc, &argv);
-    GList* icons = ProgramIcons();
-    gtk_window_set_default_icon_list(icons);
-    g_list_free_full(icons, g_object_unref);
+    // The icon the Windows executable carries, read by GdkPixbuf's own
+    // loader from the resources built into the program.
+    if (GdkPixbuf* icon = gdk_pixbuf_new_from_resource("/obeygen/obeygen.ico", nullptr)) {
+        gtk_window_set_default_icon(icon);
+        g_object_unref(icon);
+    }
 
     NativeString programDirectory;
     try {
@@ -204,7 +208,6 @@ int main(int argc, char** argv) {
         ShowBox(nullptr, GTK_MESSAGE_ERROR, ErrorReport(error));
         return 1;
     }
-    std::unique_ptr<FileSystem> fileSystem = MakeNativeFileSystem();
-    Form1 form(*fileSystem, std::move(programDirectory));
+    Form1 form(std::move(programDirectory));
     return form.Run();
 }

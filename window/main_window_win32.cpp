@@ -5,13 +5,12 @@
 #include <commctrl.h>
 
 #include <array>
-#include <memory>
 #include <string>
+#include <utility>
 
 #include "dpi_win32.h"
 #include "error.h"
 #include "error_report.h"
-#include "file_system.h"
 #include "form_design.h"
 #include "form_events.h"
 #include "program_directory.h"
@@ -34,12 +33,26 @@ void ShowBox(HWND owner, const std::string& text, UINT icon) {
     MessageBoxW(owner, Utf8ToWide(text).c_str(), Caption().c_str(), MB_OK | icon);
 }
 
+// What is made anew for each DPI; released only once its successor is in
+// use, so that no control draws with a deleted font.
+struct ScaledResources {
+    HFONT font = nullptr;
+    HICON bigIcon = nullptr;
+    HICON smallIcon = nullptr;
+
+    void Release() const {
+        DeleteObject(font);
+        DestroyIcon(bigIcon);
+        DestroyIcon(smallIcon);
+    }
+};
+
 class Form1 : public FormFeedback {
   public:
-    Form1(HINSTANCE instance, FileSystem& fileSystem, NativeString programDirectory)
-        : instance_(instance), events_(fileSystem, std::move(programDirectory), *this) {}
+    Form1(HINSTANCE instance, NativeString programDirectory)
+        : instance_(instance), events_(std::move(programDirectory), *this) {}
 
-    ~Form1() override { ReleaseScaledResources(); }
+    ~Form1() override { scaled_.Release(); }
 
     int Run(int showCommand);
 
@@ -63,7 +76,6 @@ class Form1 : public FormFeedback {
     bool Register();
     void CreateControls();
     void ApplyDpi(UINT dpi);
-    void ReleaseScaledResources();
     HWND Owner() const {
         return window_ != nullptr && IsWindowVisible(window_) ? window_ : nullptr;
     }
@@ -71,10 +83,8 @@ class Form1 : public FormFeedback {
     HINSTANCE instance_;
     FormEvents events_;
     HWND window_ = nullptr;
-    std::array<HWND, kControlCount> controls_{};
-    HFONT font_ = nullptr;
-    HICON bigIcon_ = nullptr;
-    HICON smallIcon_ = nullptr;
+    std::array<HWND, kControls.size()> controls_{};
+    ScaledResources scaled_;
     HWND focusBeforeDeactivation_ = nullptr;
     HCURSOR previousCursor_ = nullptr;
     int exitCode_ = 0;
@@ -86,9 +96,6 @@ bool Form1::Register() {
     windowClass.lpfnWndProc = &Form1::WindowProc;
     windowClass.hInstance = instance_;
     windowClass.hIcon = LoadIconW(instance_, MAKEINTRESOURCEW(IDI_PROGRAM));
-    windowClass.hIconSm = static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(IDI_PROGRAM),
-                                                        IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
-                                                        GetSystemMetrics(SM_CYSMICON), 0));
     windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     windowClass.lpszClassName = kClassName;
@@ -136,65 +143,40 @@ int Form1::Run(int showCommand) {
 
 void Form1::CreateControls() {
     // Created in tab order, which makes it the order Tab follows.
-    for (const ControlDesign& design : kControls) {
+    for (std::size_t i = 0; i < kControls.size(); ++i) {
+        const ControlDesign& design = kControls[i];
         const bool button = design.kind == ControlKind::kPushButton;
         // The only button is the default one, so that Enter presses it as in a
         // dialog box; a label wraps its text unless it is a one-liner.
         const DWORD style = WS_CHILD | WS_VISIBLE |
                             (button ? WS_TABSTOP | BS_DEFPUSHBUTTON
                                     : SS_NOPREFIX | (design.wraps ? SS_LEFT : SS_LEFTNOWORDWRAP));
-        controls_[design.tabIndex] = CreateWindowExW(
+        controls_[i] = CreateWindowExW(
             0, button ? L"BUTTON" : L"STATIC", Utf8ToWide(design.text).c_str(), style, 0, 0, 0, 0,
-            window_,
-            reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstControlId + design.tabIndex)),
-            instance_, nullptr);
+            window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstControlId + i)), instance_,
+            nullptr);
     }
-}
-
-void Form1::ReleaseScaledResources() {
-    if (font_ != nullptr) {
-        DeleteObject(font_);
-    }
-    for (HICON icon : {bigIcon_, smallIcon_}) {
-        if (icon != nullptr) {
-            DestroyIcon(icon);
-        }
-    }
-    font_ = nullptr;
-    bigIcon_ = smallIcon_ = nullptr;
 }
 
 // Everything measured in twips or points is measured anew for the DPI.
 void Form1::ApplyDpi(UINT dpi) {
-    HFONT oldFont = font_;
-    HICON oldBig = bigIcon_;
-    HICON oldSmall = smallIcon_;
-    font_ = CreateMessageFont(dpi);
-    for (const ControlDesign& design : kControls) {
-        HWND control = controls_[design.tabIndex];
-        const PixelRect box = ToPixels(design.box, static_cast<int>(dpi));
-        SetWindowPos(control, nullptr, box.left, box.top, box.width, box.height,
-                     SWP_NOZORDER | SWP_NOACTIVATE);
-        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
-    }
     const auto loadIcon = [&](int widthMetric, int heightMetric) {
         return static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(IDI_PROGRAM), IMAGE_ICON,
                                              SystemMetricForDpi(widthMetric, dpi),
                                              SystemMetricForDpi(heightMetric, dpi), 0));
     };
-    bigIcon_ = loadIcon(SM_CXICON, SM_CYICON);
-    smallIcon_ = loadIcon(SM_CXSMICON, SM_CYSMICON);
-    SendMessageW(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_));
-    SendMessageW(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
-    if (oldFont != nullptr) {
-        DeleteObject(oldFont);
+    const ScaledResources old = std::exchange(
+        scaled_, ScaledResources{CreateMessageFont(dpi), loadIcon(SM_CXICON, SM_CYICON),
+                                 loadIcon(SM_CXSMICON, SM_CYSMICON)});
+    for (std::size_t i = 0; i < kControls.size(); ++i) {
+        const Box box = ToPixels(kControls[i].twips, static_cast<int>(dpi));
+        SetWindowPos(controls_[i], nullptr, box.left, box.top, box.width, box.height,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        SendMessageW(controls_[i], WM_SETFONT, reinterpret_cast<WPARAM>(scaled_.font), TRUE);
     }
-    if (oldBig != nullptr) {
-        DestroyIcon(oldBig);
-    }
-    if (oldSmall != nullptr) {
-        DestroyIcon(oldSmall);
-    }
+    SendMessageW(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(scaled_.bigIcon));
+    SendMessageW(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(scaled_.smallIcon));
+    old.Release();
 }
 
 LRESULT CALLBACK Form1::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -293,7 +275,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
         ShowBox(nullptr, ErrorReport(error), MB_ICONERROR);
         return 1;
     }
-    std::unique_ptr<FileSystem> fileSystem = MakeNativeFileSystem();
-    Form1 form(instance, *fileSystem, std::move(programDirectory));
+    Form1 form(instance, std::move(programDirectory));
     return form.Run(showCommand);
 }

@@ -6,22 +6,17 @@
 
 namespace {
 
-struct KindText {
-    ProblemKind kind;
-    std::string_view heading;  // followed by the kind's count
-};
-
-// In the order the groups appear: what lost lines from the list first.
-constexpr std::array<KindText, kProblemKindCount> kKindTexts = {{
-    {ProblemKind::kFolderIncomplete, "未能完整列出的文件夹"},
-    {ProblemKind::kNameNotInCodePage, "名称超出系统代码页、已用替代字符写入的文件"},
-    {ProblemKind::kLineBreakInName, "名称含换行符、已跳过的文件或文件夹"},
-    {ProblemKind::kFolderLoop, "指回上层、已跳过的文件夹链接"},
+// Each kind's heading, followed by its count, in the order of the kinds,
+// which is the order the groups appear in: what lost lines from the list
+// first.
+constexpr std::array<std::string_view, 5> kHeadings = {{
+    "未能完整列出的文件夹",
+    "名称超出系统代码页、已用替代字符写入的文件",
+    "名称含换行符、已跳过的文件或文件夹",
+    "指回上层、已跳过的文件夹链接",
+    "不是普通文件、未列出的项目",
 }};
-
-std::string Number(std::uint64_t value) {
-    return std::to_string(value);
-}
+static_assert(kHeadings.size() == kProblemKindCount, "a heading for every kind");
 
 void AppendEscape(std::string& out, unsigned char c) {
     switch (c) {
@@ -111,18 +106,19 @@ std::string ProblemReport(const ClickSummary& summary) {
     if (!summary.HasProblems()) {
         return {};
     }
-    std::string report = "生成列表时遇到 " + Number(summary.ProblemCount()) + " 处问题：\n";
+    std::string report = "生成列表时遇到 " + std::to_string(summary.ProblemCount()) + " 处问题：\n";
     std::size_t listed = 0;
-    for (const KindText& kindText : kKindTexts) {
-        const std::uint64_t count = summary.Count(kindText.kind);
+    for (std::size_t k = 0; k < kProblemKindCount; ++k) {
+        const auto kind = static_cast<ProblemKind>(k);
+        const std::uint64_t count = summary.Count(kind);
         if (count == 0) {
             continue;
         }
         report += "\n";
-        report += kindText.heading;
-        report += "（" + Number(count) + " 处）：\n";
+        report += kHeadings[k];
+        report += "（" + std::to_string(count) + " 处）：\n";
         for (const Problem& problem : summary.Kept()) {
-            if (problem.kind != kindText.kind || listed == kReportedProblemPaths) {
+            if (problem.kind != kind || listed == kReportedProblemPaths) {
                 continue;
             }
             report += "    " + ReportableText(DisplayText(problem.path));
@@ -135,7 +131,7 @@ std::string ProblemReport(const ClickSummary& summary) {
     }
     const std::uint64_t unlisted = summary.ProblemCount() - listed;
     if (unlisted != 0) {
-        report += "\n另有 " + Number(unlisted) + " 处未列出。\n";
+        report += "\n另有 " + std::to_string(unlisted) + " 处未列出。\n";
     }
     // No trailing line break: message boxes would show it as an empty line.
     while (!report.empty() && report.back() == '\n') {

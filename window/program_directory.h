@@ -2,10 +2,8 @@
 
 #include "native_text.h"
 
-// The directory that holds the running executable: no trailing separator,
-// except for a root directory ("C:\" or "/"), whose separator stays. Throws
-// Error when the platform cannot tell.
+// The directory that holds the running executable, without a trailing
+// separator: the list's names are this plus their suffixes, which begin with
+// one, so a root directory comes out as "" or "C:". Throws Error when the
+// platform cannot tell.
 NativeString ProgramDirectory();
-
-// The directory part of an executable's full path, by the rule above.
-NativeString DirectoryOfExecutable(NativeView executablePath);

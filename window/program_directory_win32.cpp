@@ -2,26 +2,21 @@
 
 #include <windows.h>
 
-#include <vector>
-
 #include "error.h"
 
 NativeString ProgramDirectory() {
-    std::vector<wchar_t> buffer(MAX_PATH);
+    NativeString path(MAX_PATH, L'\0');
     for (;;) {
-        SetLastError(ERROR_SUCCESS);
         const DWORD length =
-            GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+            GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
         if (length == 0) {
             throw LastError();
         }
-        // A full buffer means the path was cut short.
-        if (length < buffer.size() && GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
-            return DirectoryOfExecutable(NativeView(buffer.data(), length));
+        // A path that fills the buffer may have been cut short.
+        if (length < path.size()) {
+            path.resize(length);
+            return path.substr(0, path.rfind(L'\\'));
         }
-        if (buffer.size() >= 32768) {
-            throw ErrorFromNumber(ERROR_INSUFFICIENT_BUFFER);
-        }
-        buffer.resize(buffer.size() * 2);
+        path.resize(path.size() * 2);
     }
 }

@@ -1,0 +1,146 @@
+#!/usr/bin/env bash
+# End-to-end tests of the real programs on a virtual display, driven with the
+# keyboard and the mouse, their lists compared byte for byte with lists
+# written out here. Usage: run_window.sh [linux] [wine] (both by default).
+set -uo pipefail
+work="$(mktemp -d /tmp/obey-e2e-window.XXXXXX)"
+chmod 755 "$work"  # the unprivileged case reaches into it
+source "$(dirname "$0")/desktop.sh"
+trap 'stop_desktop; rm -rf "$work"' EXIT
+passed=0
+failed=0
+
+header() { printf 'rofsname=CG33.smg\r\nrofssize=0x40000000\r\n'; }
+
+# The line of a file under ROFS named with "/": on Windows through Wine's Z:
+# drive, with "\", in code page 936.
+line() {
+    if [ "$platform" = linux ]; then
+        printf 'file=%s/ROFS/%s    /%s\r\n' "$app" "$1" "$1"
+    else
+        local path="\\${1//\//\\}"
+        printf 'file=Z:%s\\ROFS%s    %s\r\n' "${app//\//\\}" "$path" "$path" | iconv -t CP936 -c
+    fi
+}
+
+same_bytes() {
+    cmp -s "$1" "$2" || { fail "$1 differs:" && diff <(od -c "$2") <(od -c "$1") | head >&2; }
+}
+
+size_at_least() { (($(stat -c %s "$1" 2>/dev/null || echo 0) >= $2)); }
+
+# Waits for a box beside COUNT-1 other windows and checks its kind by its
+# icon's colour: red for an error, amber for a warning.
+box_is() {
+    wait_for_windows "${2:-2}" || return 1
+    local kind
+    kind="$(import -silent -window "$box" -depth 8 txt:- | awk -F'[()]' 'split($2, c, ",") == 3 &&
+        c[1] > 180 && c[3] < 90 { if (c[2] < 90) red++; else if (c[2] > 110) amber++ }
+        END { print (red > amber ? "error" : amber > red ? "warning" : "none") }')"
+    [ "$kind" = "$1" ] || fail "expected a box of kind $1, found $kind"
+}
+
+close_form() {
+    wmctrl -i -c "$form" && wait_for_exit || return 1
+    [ "$exit_status" = 0 ] || fail "exit status $exit_status after closing"
+}
+
+case_an_earlier_list_is_kept_and_presses_by_key_and_mouse_list_the_tree() {
+    new_app "$work/$platform-twice"
+    # One file and one folder a folder: the walk's order is then the same
+    # whatever order the host lists names in.
+    add_file b.txt && add_file a/中文目录/文件.txt
+    { header && printf 'file=earlier\r\n'; } >"$app/ROFS.obey" && cp "$app/ROFS.obey" "$work/earlier"
+    { line b.txt && line a/中文目录/文件.txt; } >"$work/once"
+    { header && cat "$work/once" "$work/once"; } >"$work/expected"
+    form="" && start && wait_for_windows 1 && form="$box" || return 1
+    # 2820 by 2175 twips at 96 dpi.
+    [ "$(client_geometry "$form" | cut -d' ' -f3-)" = "188 145" ] || fail "client area" || return 1
+    press_key "$form" Return
+    local size=$(($(header | wc -c) + $(stat -c %s "$work/once")))
+    wait_until "no list after the first press" size_at_least "$app/ROFS.obey" $size || return 1
+    # The middle of Command1, 24,64 129x41 at 96 dpi.
+    local left top rest
+    read -r left top rest < <(client_geometry "$form")
+    xdotool mousemove --sync $((left + 88)) $((top + 84)) click 1
+    size="$(stat -c %s "$work/expected")"
+    wait_until "no list after the second" size_at_least "$app/ROFS.obey" "$size" && close_form || return 1
+    same_bytes "$app/ROFS.obey" "$work/expected" && same_bytes "$app/ROFS_bak.obey" "$work/earlier"
+}
+
+case_a_list_that_cannot_be_replaced_stops_the_start() {
+    new_app "$work/$platform-locked"
+    printf 'earlier\r\n' >"$app/ROFS.obey" && cp "$app/ROFS.obey" "$work/earlier"
+    local as_user=()
+    if [ "$platform" = wine ]; then
+        chmod a-w "$app/ROFS.obey"  # Wine shows it as a read-only file
+    elif [ "$(id -u)" = 0 ]; then
+        # Root may replace anything: nobody runs it in a folder of root's.
+        mkdir -m 777 "$work/home" 2>/dev/null
+        as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups env HOME="$work/home")
+    else
+        chmod 555 "$app"
+    fi
+    form="" && start "${as_user[@]}" && box_is error 1 && press_key "$box" Return && wait_for_exit || return 1
+    chmod 755 "$app"
+    [ "$exit_status" = 1 ] || fail "exit status $exit_status after a failed start" || return 1
+    [ ! -e "$app/ROFS_bak.obey" ] || fail "a backup was made" || return 1
+    same_bytes "$app/ROFS.obey" "$work/earlier"
+}
+
+# No ROFS folder: an error, and the window stays. Once the folder is there, a
+# press lists it with a warning about the problem file; the end of the
+# session (Linux) or the close button (Windows) then closes box and list.
+case_errors_and_warnings_leave_the_window_and_the_list_usable() {
+    new_app "$work/$platform-missing"
+    form="" && start && wait_for_windows 1 && form="$box" || return 1
+    press_key "$form" Return
+    box_is error && press_key "$box" Return && wait_for_windows 1 || return 1
+    add_file ok.txt && add_file "$problem_file"
+    { header && line ok.txt && [ "$platform" = linux ] || line x/?.txt; } >"$work/expected"
+    press_key "$form" space
+    box_is warning || return 1
+    if [ "$platform" = linux ]; then
+        kill -TERM "$program_pid" && wait_for_exit || return 1
+        [ "$exit_status" = 0 ] || fail "exit status $exit_status after SIGTERM" || return 1
+    else
+        press_key "$box" Return && wait_for_windows 1 && close_form || return 1
+    fi
+    same_bytes "$app/ROFS.obey" "$work/expected"
+}
+
+# One .exe for any Windows: a GUI program needing no DLL beyond the system's,
+# with its icon, version block and manifest.
+case_the_executable_needs_only_the_system() {
+    local headers
+    headers="$(x86_64-w64-mingw32-objdump -p "$program")" || return 1
+    grep -Eq '^Subsystem[[:space:]]+00000002' <<<"$headers" || fail "not a GUI program" || return 1
+    sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$headers" | grep -viE \
+        '^(kernel32|user32|gdi32|comctl32|msvcrt|advapi32|shell32|ole32)\.dll$' && fail "DLLs above"
+    local type
+    for type in 14 16 24; do
+        wrestool -l --type=$type "$program" | grep -q . || fail "no resource of type $type" || return 1
+    done
+}
+
+run_case() {
+    echo "--- $platform: $1"
+    if "$1"; then
+        passed=$((passed + 1))
+    else
+        failed=$((failed + 1))
+        [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null && wait "$program_pid"
+        program_pid=""
+    fi
+}
+
+start_desktop || exit 1
+for name in ${*:-linux wine}; do
+    use_platform "$name" || { failed=$((failed + 1)) && continue; }
+    run_case case_an_earlier_list_is_kept_and_presses_by_key_and_mouse_list_the_tree
+    run_case case_a_list_that_cannot_be_replaced_stops_the_start
+    run_case case_errors_and_warnings_leave_the_window_and_the_list_usable
+    [ "$name" = wine ] && run_case case_the_executable_needs_only_the_system
+done
+echo "$passed passed, $failed failed"
+[ "$failed" = 0 ]

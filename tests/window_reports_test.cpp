@@ -1,0 +1,56 @@
+// The texts of the boxes: the error of an event and the warning after a click.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <string_view>
+
+#include "error_report.h"
+#include "problem_report.h"
+
+namespace {
+
+NativeString Path(std::string_view ascii) {
+    return NativeString(ascii.begin(), ascii.end());
+}
+
+TEST(ErrorReport, ShowsTheNumberThenTheDescription) {
+    EXPECT_EQ(ErrorReport(Error(76, "找不到路径。")), "运行时错误 '76':\n\n找不到路径。");
+}
+
+TEST(ProblemReport, GroupsKindsInOrderWithFullCountsAndAtMostTwentyPaths) {
+    ClickSummary summary;
+    EXPECT_EQ(ProblemReport(summary), "");
+    summary.Add(ProblemKind::kFolderLoop, Path("R/loop"), {});
+    for (int i = 0; i < 150; ++i) {
+        summary.Add(ProblemKind::kNameNotInCodePage, Path("R/n" + std::to_string(i)), {});
+    }
+    summary.Add(ProblemKind::kFolderIncomplete, Path("R/locked"), "拒绝访问。");
+    summary.Add(ProblemKind::kNotRegularFile, Path("R/fifo"), {});
+    std::string expected =
+        "生成列表时遇到 153 处问题：\n\n"
+        "未能完整列出的文件夹（1 处）：\n    R/locked：拒绝访问。\n\n"
+        "名称超出系统代码页、已用替代字符写入的文件（150 处）：\n";
+    for (int i = 0; i < 19; ++i) {
+        expected += "    R/n" + std::to_string(i) + "\n";
+    }
+    // The group of a kind listed in full is shown even when no path is left.
+    expected +=
+        "\n指回上层、已跳过的文件夹链接（1 处）：\n"
+        "\n不是普通文件、未列出的项目（1 处）：\n\n另有 133 处未列出。";
+    EXPECT_EQ(ProblemReport(summary), expected);
+}
+
+TEST(ProblemReport, PathsAreMadeSafeForAMessageBox) {
+    const std::string bad = "\xEF\xBF\xBD";
+    EXPECT_EQ(ReportableText("文件夹/a\xF0\x9F\x98\x80"), "文件夹/a\xF0\x9F\x98\x80");
+    EXPECT_EQ(ReportableText(std::string("a\nb\r\t\0", 6)), "a\\nb\\r\\t\\x00");
+    // Stray bytes, overlong forms, encoded surrogates and cut sequences.
+    EXPECT_EQ(ReportableText("a\xFF"
+                             "b\xC0\xAF"),
+              "a" + bad + "b" + bad + bad);
+    EXPECT_EQ(ReportableText("\xED\xA0\x80"
+                             "end\xE4\xB8"),
+              bad + bad + bad + "end" + bad + bad);
+}
+
+}  // namespace
