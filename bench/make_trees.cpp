@@ -8,14 +8,32 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <stdexcept>
 #include <string>
+#include <vector>
 
+#include "tree_model.h"
 #include "tree_shape.h"
-#include "tree_writer.h"
 
 namespace {
 
 constexpr unsigned long long kDefaultSeed = 20240611;
+
+// Writes the list a walk of the tree must give; the tree has no problems.
+void WriteExpectedList(const Tree& tree, const std::string& directory) {
+    const std::string path = directory + "/expected.obey";
+    std::FILE* list = std::fopen(path.c_str(), "wb");
+    std::vector<ModelProblem> problems;
+    if (list != nullptr) {
+        ExpectedList(
+            tree, directory + "/ROFS",
+            [list](std::string_view piece) { std::fwrite(piece.data(), 1, piece.size(), list); },
+            problems);
+    }
+    if (list == nullptr || std::ferror(list) || std::fclose(list) != 0) {
+        throw std::runtime_error("cannot write " + path);
+    }
+}
 
 int Usage() {
     std::fprintf(stderr, "usage: make_trees KIND DIR [SEED]\nkinds: %s\n", TreeKindNames().c_str());
@@ -45,8 +63,9 @@ int main(int argc, char** argv) {
             return 1;
         }
         const std::string directory = full;
-        const TreeModel tree = BuildTree(*recipe, seed);
-        WriteTree(tree, directory + "/ROFS", directory + "/expected.obey");
+        const Tree tree = BuildTree(*recipe, seed);
+        WriteTree(tree, directory);
+        WriteExpectedList(tree, directory);
         std::FILE* done = std::fopen((directory + "/tree.done").c_str(), "w");
         if (done == nullptr ||
             std::fprintf(done, "%.*s %llu %zu %zu\n", static_cast<int>(recipe->kind.size()),

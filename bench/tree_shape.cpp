@@ -1,6 +1,5 @@
 #include "tree_shape.h"
 
-#include <algorithm>
 #include <unordered_set>
 
 #include "tree_names.h"
@@ -54,9 +53,9 @@ std::string TreeKindNames() {
     return names;
 }
 
-TreeModel BuildTree(const TreeRecipe& recipe, std::uint64_t seed) {
+Tree BuildTree(const TreeRecipe& recipe, std::uint64_t seed) {
     SeededRandom random(seed);
-    TreeModel tree;
+    Tree tree;
     tree.folders.resize(recipe.folders);
     std::vector<FolderNames> names(recipe.folders);
     std::vector<int> depth(recipe.folders, 0);
@@ -64,8 +63,7 @@ TreeModel BuildTree(const TreeRecipe& recipe, std::uint64_t seed) {
     std::vector<std::uint32_t> open{0};
     for (std::uint32_t i = 1; i < recipe.folders; ++i) {
         const std::uint32_t parent = recipe.maxDepth == 0 ? i - 1 : open[random.Below(open.size())];
-        tree.folders[i].name = names[parent].Fresh(random);
-        tree.folders[parent].subfolders.push_back(i);
+        tree.folders[parent].push_back({names[parent].Fresh(random), EntryKind::kFolder, i});
         depth[i] = depth[parent] + 1;
         if (depth[i] < recipe.maxDepth) {
             open.push_back(i);
@@ -73,14 +71,7 @@ TreeModel BuildTree(const TreeRecipe& recipe, std::uint64_t seed) {
     }
     for (std::size_t i = 0; i < recipe.files; ++i) {
         const std::size_t folder = recipe.maxDepth == 0 ? 1 + i : random.Below(recipe.folders);
-        tree.folders[folder].files.push_back(names[folder].Fresh(random));
-    }
-    for (TreeFolder& folder : tree.folders) {
-        std::sort(folder.files.begin(), folder.files.end());
-        std::sort(folder.subfolders.begin(), folder.subfolders.end(),
-                  [&tree](std::uint32_t a, std::uint32_t b) {
-                      return tree.folders[a].name < tree.folders[b].name;
-                  });
+        tree.folders[folder].push_back({names[folder].Fresh(random), EntryKind::kFile, 0});
     }
     return tree;
 }

@@ -4,7 +4,8 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <vector>
+
+#include "tree_model.h"
 
 // What a benchmark tree looks like. The source folder itself counts among the
 // folders.
@@ -23,15 +24,4 @@ const TreeRecipe* FindTreeRecipe(std::string_view kind);
 
 std::string TreeKindNames();
 
-struct TreeFolder {
-    std::string name;
-    std::vector<std::string> files;         // sorted by bytes
-    std::vector<std::uint32_t> subfolders;  // sorted by their names' bytes
-};
-
-// The whole tree in memory, folder 0 being the source folder.
-struct TreeModel {
-    std::vector<TreeFolder> folders;
-};
-
-TreeModel BuildTree(const TreeRecipe& recipe, std::uint64_t seed);
+Tree BuildTree(const TreeRecipe& recipe, std::uint64_t seed);

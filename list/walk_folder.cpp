@@ -90,7 +90,9 @@ void ListGenerator::WriteFolderFiles(const FolderListing& folder, ListFile& list
         path_.resize(folderLength);
         path_.push_back(kSeparator);
         path_.append(folder.others.At(i));
-        summary.Add(ProblemKind::kNotRegularFile, path_, {});
+        summary.Add(HasLineBreak(folder.others.At(i)) ? ProblemKind::kLineBreakInName
+                                                      : ProblemKind::kNotRegularFile,
+                    path_, {});
     }
     path_.resize(folderLength);
     if (folder.error) {

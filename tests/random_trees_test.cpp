@@ -1,64 +1,108 @@
-// Many random trees of awkward names, links and empty folders: the list and
-// the problems of each must equal what the model computes from the tree's
+// Many random trees of awkward names, links, FIFOs and empty folders: the list
+// and the problems of each must equal what the model computes from the tree's
 // description. OBEY_RANDOM_TREES sets how many (default 40), OBEY_RANDOM_SEED
 // repeats a run.
-#include <chrono>
+#include <cstdio>
 #include <cstdlib>
+#include <random>
+#include <set>
 
 #include <gtest/gtest.h>
 
-#include "file_system.h"
 #include "list_generator.h"
-#include "obey_format.h"
+#include "test_tree.h"
 #include "tree_model.h"
 
 namespace {
 
-std::uint64_t SeedFromEnvironment() {
-    if (const char* seed = std::getenv("OBEY_RANDOM_SEED")) {
-        return std::strtoull(seed, nullptr, 10);
+// Names are unique in the host's sense: on Windows, apart from case.
+using Names = std::set<std::string, bool (*)(const std::string&, const std::string&)>;
+
+std::string RandomName(std::mt19937_64& random, Names& taken) {
+    const std::vector<std::string>& pieces = Host().awkwardPieces;
+    for (;;) {
+        // Names that begin as a sibling's test the order past their first bytes.
+        std::string name = !taken.empty() && random() % 3 == 0
+                               ? *std::next(taken.begin(), long(random() % taken.size()))
+                               : "";
+        for (int count = 1 + static_cast<int>(random() % 12); count > 0; --count) {
+            name += pieces[random() % pieces.size()];
+        }
+        // Names Windows cannot hold are kept out on every host, and any name
+        // too long for a folder entry.
+        if (name.back() != ' ' && name.back() != '.' && name.size() < 200 &&
+            taken.insert(name).second) {
+            return name;
+        }
     }
-    return static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
 }
 
-int TreesFromEnvironment() {
-    const char* count = std::getenv("OBEY_RANDOM_TREES");
-    return count != nullptr ? std::atoi(count) : 40;
+std::uint32_t RandomFolder(std::mt19937_64& random, int depth, Tree& tree) {
+    const auto index = static_cast<std::uint32_t>(tree.folders.size());
+    tree.folders.emplace_back();
+    Names taken(ListedBefore);
+    // Now and then a folder large enough to be sorted in buckets.
+    const int files = static_cast<int>(random() % 20 == 0 ? 65 + random() % 100 : random() % 7);
+    for (int file = 0; file < files; ++file) {
+        tree.folders[index].push_back({RandomName(random, taken), EntryKind::kFile, 0});
+    }
+    for (int folders = depth > 0 ? static_cast<int>(random() % 4) : 0; folders > 0; --folders) {
+        const EntryKind kind = Host().linksAndFifos && random() % 4 == 0 ? EntryKind::kOutsideFolder
+                                                                         : EntryKind::kFolder;
+        std::string name = RandomName(random, taken);
+        const std::uint32_t child = RandomFolder(random, depth - 1 - int(random() % 2), tree);
+        tree.folders[index].push_back({std::move(name), kind, child});
+    }
+    for (EntryKind kind :
+         {EntryKind::kFileLink, EntryKind::kDanglingLink, EntryKind::kFifo, EntryKind::kRootLink}) {
+        if (Host().linksAndFifos && random() % 5 == 0) {
+            tree.folders[index].push_back({RandomName(random, taken), kind, 0});
+        }
+    }
+    return index;
 }
 
-TEST(RandomTrees, ListEqualsTheModel) {
-    const std::uint64_t seed = SeedFromEnvironment();
-    const int trees = TreesFromEnvironment();
-    std::unique_ptr<FileSystem> fileSystem = MakeNativeFileSystem();
-    for (int i = 0; i < trees; ++i) {
-        std::mt19937_64 random(seed + static_cast<std::uint64_t>(i));
-        const ModelFolder tree = RandomTree(random, HostNameRules(), 1 + (random() % 5));
+std::uint64_t FromEnvironment(const char* name, std::uint64_t otherwise) {
+    const char* text = std::getenv(name);
+    return text != nullptr ? std::strtoull(text, nullptr, 10) : otherwise;
+}
+
+TEST(RandomTrees, ListAndProblemsEqualTheModel) {
+    const std::uint64_t seed = FromEnvironment("OBEY_RANDOM_SEED", std::random_device()());
+    const std::uint64_t trees = FromEnvironment("OBEY_RANDOM_TREES", 40);
+    std::printf("random trees: OBEY_RANDOM_SEED=%llu\n", static_cast<unsigned long long>(seed));
+    for (std::uint64_t i = 0; i < trees; ++i) {
+        SCOPED_TRACE("tree " + std::to_string(i) +
+                     "; repeat with OBEY_RANDOM_SEED=" + std::to_string(seed));
+        std::mt19937_64 random(seed + i);
+        Tree tree;
+        RandomFolder(random, 1 + static_cast<int>(random() % 5), tree);
         TestDirectory dir;
-        BuildTree(tree, dir.Source());
+        WriteTree(tree, dir.Path().u8string());
 
-        ListGenerator generator(*fileSystem, dir.Native(), 1 + random() % 512);
+        ListGenerator generator(dir.Native());
         generator.Form_Load();
         const ClickSummary summary = generator.Command1_Click();
         generator.Form_Unload();
 
-        std::string lines;
+        std::string list;
         std::vector<ModelProblem> problems;
-        ExpectedWalk(tree, dir, lines, problems);
-        const std::string context =
-            "tree " + std::to_string(i) + "; repeat with OBEY_RANDOM_SEED=" + std::to_string(seed);
-        ASSERT_EQ(ReadBytes(dir.List()), HeaderBytes() + lines) << context;
-        // The summary keeps the first of each kind with their paths, and
-        // counts them all.
+        ExpectedList(
+            tree, dir.Source().u8string(), [&list](std::string_view piece) { list += piece; },
+            problems);
+        ASSERT_EQ(ReadBytes(dir.List()), list);
+        // The first of each kind are kept with their paths, in the walk's
+        // order, and all are counted.
         std::vector<ModelProblem> kept;
-        std::size_t counts[kProblemKindCount] = {};
+        std::uint64_t counts[kProblemKindCount] = {};
         for (const ModelProblem& problem : problems) {
-            if (counts[static_cast<std::size_t>(problem.kind)]++ < ClickSummary::kKeptPerKind) {
+            if (counts[std::size_t(problem.kind)]++ < ClickSummary::kKeptPerKind) {
                 kept.push_back(problem);
             }
         }
-        ASSERT_EQ(ActualProblems(summary, dir), kept) << context;
+        ASSERT_EQ(ProblemsOf(summary, dir.Source().native()), kept);
         for (std::size_t kind = 0; kind < kProblemKindCount; ++kind) {
-            ASSERT_EQ(summary.Count(static_cast<ProblemKind>(kind)), counts[kind]) << context;
+            ASSERT_EQ(summary.Count(ProblemKind(kind)), counts[kind]);
         }
     }
 }
