@@ -71,8 +71,9 @@ int RunDrive(const std::vector<NativeString>& arguments) {
         generator.Form_Unload();
     } catch (const Error& error) {
         std::fflush(stdout);
-        std::fprintf(stderr, "obey_drive: %s failed: error %ld: %s\n", step, error.Number(),
-                     error.Description().c_str());
+        std::fprintf(stderr, "obey_drive: %s failed: error %ld: %s%s%s\n", step, error.Number(),
+                     error.Description().c_str(), error.Path().empty() ? "" : ": ",
+                     DisplayText(error.Path()).c_str());
         return 1;
     }
     return 0;

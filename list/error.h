@@ -3,19 +3,29 @@
 #include <stdexcept>
 #include <string>
 
+#include "native_text.h"
+
 // The one failure type of the program: the platform's own error number (errno
 // on POSIX, GetLastError on Windows) with the platform's description of it, in
-// UTF-8.
+// UTF-8, and the path of the file or folder it concerns where there is one.
 class Error : public std::runtime_error {
   public:
     Error(long number, std::string description);
 
     long Number() const { return number_; }
     const std::string& Description() const { return description_; }
+    const NativeString& Path() const { return path_; }
+
+    // Names the file or folder the error concerns.
+    Error& At(NativeView path) {
+        path_ = NativeString(path);
+        return *this;
+    }
 
   private:
     long number_;
     std::string description_;
+    NativeString path_;
 };
 
 // The error the last failed platform call left behind.

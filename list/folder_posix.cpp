@@ -102,7 +102,11 @@ void NativeHandleTraits::Close(NativeHandle handle) {
 FolderReader::FolderReader() : buffer_(kReadBufferSize) {}
 
 std::unique_ptr<FolderListing> FolderReader::Open(NativeView path) {
-    return Read(OpenFolderAt(AT_FDCWD, NativeString(path).c_str()), path);
+    try {
+        return Read(OpenFolderAt(AT_FDCWD, NativeString(path).c_str()), path);
+    } catch (Error& error) {
+        throw error.At(path);
+    }
 }
 
 // Opened relative to the parent, so that no path length limit applies.

@@ -93,8 +93,12 @@ void NativeHandleTraits::Close(NativeHandle handle) {
 FolderReader::FolderReader() = default;
 
 std::unique_ptr<FolderListing> FolderReader::Open(NativeView path) {
-    const std::wstring folder = ExtendedPath(path);
-    return Read(OpenFolderHandle(folder).Release(), folder);
+    try {
+        const std::wstring folder = ExtendedPath(path);
+        return Read(OpenFolderHandle(folder).Release(), folder);
+    } catch (Error& error) {
+        throw error.At(path);
+    }
 }
 
 // Every folder is opened by the path its listing gave, never normalised.

@@ -34,8 +34,9 @@ class ExistingFile {
     std::size_t Read(char* data, std::size_t size);
 
   private:
-    explicit ExistingFile(FileHandle handle) : handle_(std::move(handle)) {}
+    ExistingFile(FileHandle handle, NativeView path) : handle_(std::move(handle)), path_(path) {}
     FileHandle handle_;
+    NativeString path_;
 };
 
 // A new file written in full under a temporary name beside its target, then

@@ -24,10 +24,10 @@ std::string CString(NativeView path) {
 DirectoryLock::DirectoryLock(NativeView directory)
     : handle_(::open(CString(directory).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
     if (!handle_.Valid()) {
-        throw LastError();
+        throw LastError().At(directory);
     }
     if (::flock(handle_.Get(), LOCK_EX | LOCK_NB) != 0) {
-        throw errno == EWOULDBLOCK ? ErrorFromNumber(EBUSY) : LastError();
+        throw(errno == EWOULDBLOCK ? ErrorFromNumber(EBUSY) : LastError()).At(directory);
     }
 }
 
@@ -39,16 +39,16 @@ std::optional<ExistingFile> ExistingFile::Open(NativeView path) {
         if (errno == ENOENT) {
             return std::nullopt;
         }
-        throw LastError();
+        throw LastError().At(path);
     }
     struct stat st;
     if (::fstat(handle.Get(), &st) != 0) {
-        throw LastError();
+        throw LastError().At(path);
     }
     if (!S_ISREG(st.st_mode)) {
-        throw ErrorFromNumber(S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+        throw ErrorFromNumber(S_ISDIR(st.st_mode) ? EISDIR : EINVAL).At(path);
     }
-    return ExistingFile(std::move(handle));
+    return ExistingFile(std::move(handle), path);
 }
 
 std::size_t ExistingFile::Read(char* data, std::size_t size) {
@@ -58,7 +58,7 @@ std::size_t ExistingFile::Read(char* data, std::size_t size) {
             return static_cast<std::size_t>(got);
         }
         if (errno != EINTR) {
-            throw LastError();
+            throw LastError().At(path_);
         }
     }
 }
@@ -69,7 +69,7 @@ ReplacementFile::ReplacementFile(NativeString target)
     handle_.Reset(
         ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
     if (!handle_.Valid()) {
-        throw LastError();
+        throw LastError().At(temporary_);
     }
 }
 
@@ -87,7 +87,7 @@ void ReplacementFile::Write(const char* data, std::size_t size) {
             if (errno == EINTR) {
                 continue;
             }
-            throw LastError();
+            throw LastError().At(target_);
         }
         data += done;
         size -= static_cast<std::size_t>(done);
@@ -97,17 +97,17 @@ void ReplacementFile::Write(const char* data, std::size_t size) {
 void ReplacementFile::Commit() {
     // A file system may report a failed write only at the close.
     if (::close(handle_.Release()) != 0 && errno != EINTR) {
-        throw LastError();
+        throw LastError().At(target_);
     }
     if (::rename(temporary_.c_str(), target_.c_str()) != 0) {
-        throw LastError();
+        throw LastError().At(target_);
     }
     temporary_.clear();
 }
 
 void RemoveLeftover(NativeView path) {
     if (::unlink(CString(path).c_str()) != 0 && errno != ENOENT && errno != EISDIR) {
-        throw LastError();
+        throw LastError().At(path);
     }
 }
 
@@ -116,7 +116,7 @@ NativeString FullPath(NativeView path) {
     if (text.empty() || text[0] != '/') {
         std::unique_ptr<char, decltype(&std::free)> here(::getcwd(nullptr, 0), &std::free);
         if (here == nullptr) {
-            throw LastError();
+            throw LastError().At(path);
         }
         text = std::string(here.get()) + "/" + text;
     }
@@ -140,9 +140,9 @@ NativeString FullPath(NativeView path) {
 void RequireFolder(NativeView path) {
     struct stat st;
     if (::stat(CString(path).c_str(), &st) != 0) {
-        throw LastError();
+        throw LastError().At(path);
     }
     if (!S_ISDIR(st.st_mode)) {
-        throw ErrorFromNumber(ENOTDIR);
+        throw ErrorFromNumber(ENOTDIR).At(path);
     }
 }

@@ -17,7 +17,7 @@ DirectoryLock::DirectoryLock(NativeView directory)
                           GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
                           FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr)) {
     if (!handle_.Valid()) {
-        throw LastError();
+        throw LastError().At(directory);
     }
 }
 
@@ -29,7 +29,7 @@ std::optional<ExistingFile> ExistingFile::Open(NativeView path) {
     if (!handle.Valid()) {
         const DWORD error = GetLastError();
         if (error != ERROR_FILE_NOT_FOUND) {
-            throw ErrorFromNumber(static_cast<long>(error));
+            throw ErrorFromNumber(static_cast<long>(error)).At(path);
         }
         // Wine opens no dangling link, but its listing of the exact name
         // tells one from nothing.
@@ -38,33 +38,33 @@ std::optional<ExistingFile> ExistingFile::Open(NativeView path) {
         if (find != INVALID_HANDLE_VALUE) {
             FindClose(find);
         } else if (GetLastError() == ERROR_NO_MORE_FILES) {
-            throw ErrorFromNumber(ERROR_ACCESS_DENIED);
+            throw ErrorFromNumber(ERROR_ACCESS_DENIED).At(path);
         }
         return std::nullopt;
     }
     BY_HANDLE_FILE_INFORMATION info;
     if (GetFileType(handle.Get()) != FILE_TYPE_DISK ||
         !GetFileInformationByHandle(handle.Get(), &info)) {
-        throw ErrorFromNumber(ERROR_INVALID_FUNCTION);
+        throw ErrorFromNumber(ERROR_INVALID_FUNCTION).At(path);
     }
     const DWORD attributes = info.dwFileAttributes;
     if ((attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
-        throw ErrorFromNumber(ERROR_ACCESS_DENIED);
+        throw ErrorFromNumber(ERROR_ACCESS_DENIED).At(path);
     }
     // A read-only, hidden or system file cannot be replaced: saying so before
     // anything is written keeps a start bound to fail from changing anything.
     if ((attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) !=
         0) {
-        throw ErrorFromNumber(ERROR_ACCESS_DENIED);
+        throw ErrorFromNumber(ERROR_ACCESS_DENIED).At(path);
     }
-    return ExistingFile(std::move(handle));
+    return ExistingFile(std::move(handle), path);
 }
 
 std::size_t ExistingFile::Read(char* data, std::size_t size) {
     DWORD got = 0;
     const DWORD chunk = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
     if (!ReadFile(handle_.Get(), data, chunk, &got, nullptr)) {
-        throw LastError();
+        throw LastError().At(path_);
     }
     return got;
 }
@@ -75,7 +75,7 @@ ReplacementFile::ReplacementFile(NativeString target)
     handle_.Reset(CreateFileW(ExtendedPath(temporary_).c_str(), GENERIC_WRITE, FILE_SHARE_READ,
                               nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!handle_.Valid()) {
-        throw LastError();
+        throw LastError().At(temporary_);
     }
 }
 
@@ -91,10 +91,10 @@ void ReplacementFile::Write(const char* data, std::size_t size) {
         const DWORD chunk = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
         DWORD done = 0;
         if (!WriteFile(handle_.Get(), data, chunk, &done, nullptr)) {
-            throw LastError();
+            throw LastError().At(target_);
         }
         if (done == 0) {
-            throw ErrorFromNumber(ERROR_WRITE_FAULT);
+            throw ErrorFromNumber(ERROR_WRITE_FAULT).At(target_);
         }
         data += done;
         size -= done;
@@ -103,11 +103,11 @@ void ReplacementFile::Write(const char* data, std::size_t size) {
 
 void ReplacementFile::Commit() {
     if (!CloseHandle(handle_.Release())) {
-        throw LastError();
+        throw LastError().At(target_);
     }
     if (!MoveFileExW(ExtendedPath(temporary_).c_str(), ExtendedPath(target_).c_str(),
                      MOVEFILE_REPLACE_EXISTING)) {
-        throw LastError();
+        throw LastError().At(target_);
     }
     temporary_.clear();
 }
@@ -119,7 +119,7 @@ void RemoveLeftover(NativeView path) {
         return;
     }
     if (!DeleteFileW(target.c_str())) {
-        throw LastError();
+        throw LastError().At(path);
     }
 }
 
@@ -131,7 +131,7 @@ NativeString FullPath(NativeView path) {
         size = GetFullPathNameW(text.c_str(), size, full.data(), nullptr);
     }
     if (size == 0) {
-        throw LastError();
+        throw LastError().At(path);
     }
     full.resize(size);
     // A listing names a folder without a trailing separator, but for a
@@ -148,11 +148,11 @@ void RequireFolder(NativeView path) {
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         const DWORD error = GetLastError();
         if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
-            throw MissingFolderError();
+            throw MissingFolderError().At(path);
         }
-        throw ErrorFromNumber(static_cast<long>(error));
+        throw ErrorFromNumber(static_cast<long>(error)).At(path);
     }
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-        throw MissingFolderError();
+        throw MissingFolderError().At(path);
     }
 }
