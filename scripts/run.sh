@@ -17,11 +17,12 @@ else
         exit 1
     }
 fi
-scripts/build.sh
+# The two programs alone: no tests, no GoogleTest.
+scripts/build.sh linux-program windows-program
 
 mkdir -p dist/windows
-install -m 755 build/linux/window/obeygen dist/obeygen
-install -m 644 build/win64/window/ObeyGen.exe dist/windows/ObeyGen.exe
+install -m 755 build/linux-program/window/obeygen dist/obeygen
+install -m 644 build/win64-program/window/ObeyGen.exe dist/windows/ObeyGen.exe
 
 if [ ! -e dist/ROFS ]; then
     mkdir -p dist/ROFS/sys/bin dist/ROFS/resource/apps dist/ROFS/文档

@@ -21,8 +21,11 @@ done
 if ((${#missing[@]})); then
     echo "setup: installing ${missing[*]}"
     export DEBIAN_FRONTEND=noninteractive
-    apt-get update -q
-    apt-get install -y -q --no-install-recommends "${missing[@]}"
+    # Another apt-get at work (an unattended upgrade, say) holds the lock for
+    # a while: wait for it rather than fail.
+    apt=(apt-get -o DPkg::Lock::Timeout=600)
+    "${apt[@]}" update -q
+    "${apt[@]}" install -y -q --no-install-recommends "${missing[@]}"
 fi
 
 # Wine takes its ANSI code page from the locale: the Chinese end-to-end cases
