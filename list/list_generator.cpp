@@ -52,7 +52,7 @@ void ListGenerator::Form_Load() {
 void ListGenerator::Load() {
     programDirectory_ = FullPath(programDirectory_);
     auto lock = std::make_unique<DirectoryLock>(programDirectory_);
-    RemoveLeftover(ListPath() + kTemporarySuffix);
+    // The list's own leftover goes when its replacement is made below.
     RemoveLeftover(BackupPath() + kTemporarySuffix);
     std::optional<ExistingFile> list = ExistingFile::Open(ListPath());
     ExistingFile::Open(BackupPath());
