@@ -3,6 +3,9 @@
 #include <utility>
 
 void ClickSummary::Add(ProblemKind kind, NativeView path, std::string reason) {
+    if (observer_) {
+        observer_(kind, path, reason);
+    }
     std::uint64_t& count = counts_[static_cast<std::size_t>(kind)];
     if (count < kKeptPerKind) {
         kept_.push_back(Problem{kind, NativeString(path), std::move(reason)});

@@ -3,7 +3,9 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "native_text.h"
@@ -34,6 +36,12 @@ class ClickSummary {
   public:
     static constexpr std::size_t kKeptPerKind = 100;
 
+    // Told of every problem as it is added.
+    using Observer =
+        std::function<void(ProblemKind kind, NativeView path, const std::string& reason)>;
+
+    explicit ClickSummary(Observer observer = {}) : observer_(std::move(observer)) {}
+
     void Add(ProblemKind kind, NativeView path, std::string reason);
     void CountLine() { ++linesWritten_; }
 
@@ -49,4 +57,5 @@ class ClickSummary {
     std::uint64_t linesWritten_ = 0;
     std::array<std::uint64_t, kProblemKindCount> counts_{};
     std::vector<Problem> kept_;
+    Observer observer_;
 };

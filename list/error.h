@@ -28,6 +28,10 @@ class Error : public std::runtime_error {
     NativeString path_;
 };
 
+// Descriptions in English from now on where the system has them, as build
+// logs expect, rather than in the user's language.
+void PreferEnglishDescriptions();
+
 // The error the last failed platform call left behind.
 Error LastError();
 

@@ -9,6 +9,10 @@ Error ErrorFromNumber(long number) {
     return Error(number, std::strerror(static_cast<int>(number)));
 }
 
+void PreferEnglishDescriptions() {
+    // Without a call to setlocale, strerror's texts are English already.
+}
+
 Error LastError() {
     return ErrorFromNumber(errno);
 }

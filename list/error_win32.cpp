@@ -4,12 +4,30 @@
 
 #include "utf8_win32.h"
 
+namespace {
+
+LANGID preferredLanguage = MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT);
+
+DWORD Describe(long number, LANGID language, wchar_t** buffer) {
+    return FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, static_cast<DWORD>(number), language, reinterpret_cast<wchar_t*>(buffer), 0,
+        nullptr);
+}
+
+}  // namespace
+
+void PreferEnglishDescriptions() {
+    preferredLanguage = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
+}
+
 Error ErrorFromNumber(long number) {
     wchar_t* buffer = nullptr;
-    DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, static_cast<DWORD>(number), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
-        reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    // A system without English texts describes in its own language.
+    DWORD length = Describe(number, preferredLanguage, &buffer);
+    if (length == 0) {
+        length = Describe(number, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), &buffer);
+    }
     std::wstring text;
     if (length != 0 && buffer != nullptr) {
         text.assign(buffer, length);

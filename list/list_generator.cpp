@@ -11,8 +11,8 @@ namespace {
 
 // What a start without a click leaves: a list of nothing else must not push
 // the last real list out of the backup.
-bool HoldsOnlyHeader(ExistingFile& list, std::string& start) {
-    start.resize(kHeaderBytes.size() + 1);
+bool HoldsOnlyHeader(ExistingFile& list, const std::string& header, std::string& start) {
+    start.resize(header.size() + 1);
     std::size_t got = 0;
     while (got < start.size()) {
         const std::size_t more = list.Read(start.data() + got, start.size() - got);
@@ -22,7 +22,7 @@ bool HoldsOnlyHeader(ExistingFile& list, std::string& start) {
         got += more;
     }
     start.resize(got);
-    return start == kHeaderBytes;
+    return start == header;
 }
 
 template <typename Sink>
@@ -35,8 +35,23 @@ void CopyRest(ExistingFile& from, Sink&& to) {
 
 }  // namespace
 
-ListGenerator::ListGenerator(NativeString programDirectory)
-    : programDirectory_(std::move(programDirectory)) {}
+ListPlaces ProgramDirectoryPlaces(NativeView programDirectory) {
+    const NativeString directory(programDirectory);
+    return {directory + kSourceFolderSuffix, directory + kListFileSuffix, HeaderBytes()};
+}
+
+NativeString BackupPathOf(NativeView list) {
+    const std::size_t name = list.find_last_of(kSeparators) + 1;
+    std::size_t extension = list.rfind('.');
+    if (extension == NativeView::npos || extension <= name) {
+        extension = list.size();
+    }
+    NativeString backup(list.substr(0, extension));
+    backup.append({'_', 'b', 'a', 'k'});
+    return backup.append(list.substr(extension));
+}
+
+ListGenerator::ListGenerator(ListPlaces places) : places_(std::move(places)) {}
 
 void ListGenerator::Form_Load() {
     if (lock_ != nullptr) {
@@ -50,14 +65,14 @@ void ListGenerator::Form_Load() {
 }
 
 void ListGenerator::Load() {
-    programDirectory_ = FullPath(programDirectory_);
-    auto lock = std::make_unique<DirectoryLock>(programDirectory_);
+    places_.list = FullPath(places_.list);
+    auto lock = std::make_unique<ListLock>(places_.list);
     // The list's own leftover goes when its replacement is made below.
     RemoveLeftover(BackupPath() + kTemporarySuffix);
     std::optional<ExistingFile> list = ExistingFile::Open(ListPath());
     ExistingFile::Open(BackupPath());
     std::string start;
-    if (list && !HoldsOnlyHeader(*list, start)) {
+    if (list && !HoldsOnlyHeader(*list, places_.header, start)) {
         ReplacementFile backup(BackupPath());
         backup.Write(start.data(), start.size());
         CopyRest(*list, [&](std::string_view bytes) { backup.Write(bytes.data(), bytes.size()); });
@@ -66,7 +81,7 @@ void ListGenerator::Load() {
     // Windows replaces no file that is open, whatever its sharing.
     list.reset();
     ReplacementFile fresh(ListPath());
-    fresh.Write(kHeaderBytes.data(), kHeaderBytes.size());
+    fresh.Write(places_.header.data(), places_.header.size());
     fresh.Commit();
     lock_ = std::move(lock);
 }
@@ -83,7 +98,7 @@ ClickSummary ListGenerator::Command1_Click() {
 }
 
 ClickSummary ListGenerator::Click() {
-    ClickSummary summary;
+    ClickSummary summary(observer_);
     const NativeString source = FullPath(SourcePath());
     RequireFolder(source);
     FolderReader reader;
@@ -113,7 +128,7 @@ ClickSummary ListGenerator::Click() {
 void ListGenerator::CopyCurrentList(ListFile& list) {
     std::optional<ExistingFile> current = ExistingFile::Open(ListPath());
     if (!current) {
-        list.WriteBytes(kHeaderBytes);
+        list.WriteBytes(places_.header);
         return;
     }
     CopyRest(*current, [&](std::string_view bytes) { list.WriteBytes(bytes); });

@@ -18,7 +18,9 @@
 // The files beside the program are handled by program_files.h, once per
 // platform.
 
+#include <functional>
 #include <memory>
+#include <string>
 
 #include "click_summary.h"
 #include "folder.h"
@@ -26,16 +28,37 @@
 #include "native_text.h"
 #include "program_files.h"
 
+// What a generator lists, where the list goes and the header it opens with.
+// Relative paths are taken from the working directory.
+struct ListPlaces {
+    NativeString source;  // the folder whose files are listed
+    NativeString list;    // its backup: the same name with "_bak" before the extension
+    std::string header;   // the two header lines as they stand on disk
+};
+
+// The window's places: ROFS, ROFS.obey and the fixed header in the program
+// directory.
+ListPlaces ProgramDirectoryPlaces(NativeView programDirectory);
+
+// "ROFS.obey" -> "ROFS_bak.obey"; a name without an extension gets "_bak" at
+// its end.
+NativeString BackupPathOf(NativeView list);
+
 // Every operation runs on the caller's thread and throws Error for what it
 // does not recover from itself, out of memory included. Whatever fails, the
 // list on disk holds its header and whole clicks only.
 class ListGenerator {
   public:
-    // A relative programDirectory is taken from the working directory.
-    explicit ListGenerator(NativeString programDirectory);
+    explicit ListGenerator(ListPlaces places);
+    explicit ListGenerator(NativeView programDirectory)
+        : ListGenerator(ProgramDirectoryPlaces(programDirectory)) {}
 
-    // Takes the directory's lock (a second program there fails with the
-    // platform's "busy" error, changing nothing), removes the program's own
+    // Each problem of a click as it arises, besides the summary's count: for
+    // whoever wants all of them, not only those the summary keeps.
+    void ObserveProblems(ClickSummary::Observer observer) { observer_ = std::move(observer); }
+
+    // Takes the lock of the list's folder (a second program there fails with
+    // the platform's "busy" error, changing nothing), removes the program's own
     // leftover temporary files, refuses anything but a regular file or
     // nothing in the list's and backup's places, saves an earlier list as the
     // backup unless it holds only the header, and replaces the list with the
@@ -54,9 +77,9 @@ class ListGenerator {
     // The source folder's full path at the latest click; empty before it.
     const NativeString& RootPath() const { return rootPath_; }
 
-    NativeString ListPath() const { return programDirectory_ + kListFileSuffix; }
-    NativeString BackupPath() const { return programDirectory_ + kBackupFileSuffix; }
-    NativeString SourcePath() const { return programDirectory_ + kSourceFolderSuffix; }
+    const NativeString& ListPath() const { return places_.list; }
+    const NativeString& SourcePath() const { return places_.source; }
+    NativeString BackupPath() const { return BackupPathOf(places_.list); }
 
   private:
     void Load();
@@ -67,8 +90,9 @@ class ListGenerator {
     void WriteFolderFiles(const FolderListing& folder, ListFile& list, ClickSummary& summary);
     void WriteFileEntry(NativeView path, ListFile& list, ClickSummary& summary);
 
-    NativeString programDirectory_;
-    std::unique_ptr<DirectoryLock> lock_;
+    ListPlaces places_;
+    ClickSummary::Observer observer_;
+    std::unique_ptr<ListLock> lock_;
     NativeString rootPath_;
     NativeString path_;  // the path being walked, shared by every level
     NativeString line_;  // the line being built, its room reused

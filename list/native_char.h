@@ -13,7 +13,8 @@ inline constexpr const NativeChar* kSourceFolderSuffix = L"\\ROFS\\";
 inline constexpr const NativeChar* kListFileSuffix = L"\\ROFS.obey";
 inline constexpr const NativeChar* kBackupFileSuffix = L"\\ROFS_bak.obey";
 inline constexpr const NativeChar* kTemporarySuffix = L".tmp";
-inline constexpr const NativeChar* kLockFileSuffix = L"\\ROFS.obey.lock";
+inline constexpr const NativeChar* kLockSuffix = L".lock";
+inline constexpr const NativeChar* kSeparators = L"\\/";
 #else
 using NativeChar = char;
 using NativeHandle = int;
@@ -22,4 +23,5 @@ inline constexpr const NativeChar* kSourceFolderSuffix = "/ROFS/";
 inline constexpr const NativeChar* kListFileSuffix = "/ROFS.obey";
 inline constexpr const NativeChar* kBackupFileSuffix = "/ROFS_bak.obey";
 inline constexpr const NativeChar* kTemporarySuffix = ".tmp";
+inline constexpr const NativeChar* kSeparators = "/";
 #endif

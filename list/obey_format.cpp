@@ -2,6 +2,12 @@
 
 #include "error.h"
 
+std::string HeaderBytes(std::string_view imageName, std::string_view imageSize) {
+    std::string header = "rofsname=";
+    header.append(imageName).append("\r\nrofssize=").append(imageSize).append("\r\n");
+    return header;
+}
+
 void BuildFileLine(NativeView path, NativeView rootPath, NativeString& line) {
     if (path.size() < rootPath.size()) {
         throw InvalidArgumentError();

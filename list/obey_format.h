@@ -1,12 +1,18 @@
 #pragma once
 
+#include <string>
 #include <string_view>
 
 #include "native_text.h"
 
-// The two fixed lines that open every list, as they stand on disk: the image
-// the builder makes and its size limit (1 GiB).
-inline constexpr std::string_view kHeaderBytes = "rofsname=CG33.smg\r\nrofssize=0x40000000\r\n";
+// The image the builder makes and its size limit (1 GiB), unless a command
+// line names others.
+inline constexpr std::string_view kImageName = "CG33.smg";
+inline constexpr std::string_view kImageSize = "0x40000000";
+
+// The two lines that open every list, as they stand on disk.
+std::string HeaderBytes(std::string_view imageName = kImageName,
+                        std::string_view imageSize = kImageSize);
 
 // Sets line to "file=" + path + four spaces + image path + CR LF, where the
 // image path is the last (length of path - length of rootPath) characters of

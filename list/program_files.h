@@ -11,12 +11,12 @@
 // the lock that keeps a second program out, the list and backup read back,
 // and the temporary files that replace them whole.
 
-// Held while a program works in a directory; a second program's attempt fails
-// with the platform's "busy" error. Released when destroyed, and by the system
-// when the process dies.
-class DirectoryLock {
+// Held while a program writes a list; a second program's attempt on the same
+// list, or on another in its folder, fails with the platform's "busy" error.
+// Released when destroyed, and by the system when the process dies.
+class ListLock {
   public:
-    explicit DirectoryLock(NativeView directory);
+    explicit ListLock(NativeView list);
 
   private:
     FileHandle handle_;

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <memory>
@@ -19,10 +20,11 @@ std::string CString(NativeView path) {
 
 }  // namespace
 
-// A lock on the directory itself: no file of its own to leave behind, and
-// the kernel lets it go with the last descriptor of a dead process.
-DirectoryLock::DirectoryLock(NativeView directory)
-    : handle_(::open(CString(directory).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+// A lock on the list's folder itself: no file of its own to leave behind,
+// and the kernel lets it go with the last descriptor of a dead process.
+ListLock::ListLock(NativeView list) {
+    const NativeView directory = list.substr(0, std::max<std::size_t>(list.rfind('/'), 1));
+    handle_.Reset(::open(CString(directory).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!handle_.Valid()) {
         throw LastError().At(directory);
     }

@@ -12,12 +12,12 @@ constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELE
 
 // A file of its own beside the list, opened by nobody else and removed by the
 // system with the last handle, also when the process dies.
-DirectoryLock::DirectoryLock(NativeView directory)
-    : handle_(CreateFileW(ExtendedPath(NativeString(directory) + kLockFileSuffix).c_str(),
+ListLock::ListLock(NativeView list)
+    : handle_(CreateFileW(ExtendedPath(NativeString(list) + kLockSuffix).c_str(),
                           GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
                           FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr)) {
     if (!handle_.Valid()) {
-        throw LastError().At(directory);
+        throw LastError().At(NativeString(list) + kLockSuffix);
     }
 }
 

@@ -24,7 +24,7 @@ TEST(Lifecycle, StartsClicksAndRestartsKeepTheBackupOfTheLastRealList) {
     {
         ListGenerator generator(dir.Native());
         generator.Form_Load();
-        EXPECT_EQ(ReadBytes(dir.List()), kHeaderBytes);
+        EXPECT_EQ(ReadBytes(dir.List()), HeaderBytes());
         EXPECT_EQ(ReadBytes(dir.Backup()), "<missing>");
         EXPECT_EQ(generator.Command1_Click().LinesWritten(), kBasicTreeList.size());
         EXPECT_EQ(generator.Command1_Click().ProblemCount(), 0u);
@@ -35,13 +35,13 @@ TEST(Lifecycle, StartsClicksAndRestartsKeepTheBackupOfTheLastRealList) {
     EXPECT_EQ(ReadBytes(dir.List()), twoClicks);
     // A start saves the list; a start over a list of the header alone keeps
     // that backup; an empty list is a real one and is saved.
-    for (const std::string& list : {twoClicks, std::string(kHeaderBytes), std::string()}) {
+    for (const std::string& list : {twoClicks, HeaderBytes(), std::string()}) {
         WriteBytes(dir.List(), list);
         ListGenerator generator(dir.Native());
         generator.Form_Load();
         generator.Form_Unload();
         EXPECT_EQ(ReadBytes(dir.Backup()), list.empty() ? list : twoClicks);
-        EXPECT_EQ(ReadBytes(dir.List()), kHeaderBytes);
+        EXPECT_EQ(ReadBytes(dir.List()), HeaderBytes());
     }
     // No temporary file of the program's is left behind.
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 3);
@@ -73,7 +73,7 @@ TEST(Lifecycle, FailedClickLeavesTheListAndAPressAfterTheMendListsOnce) {
     EXPECT_EQ(ReadBytes(dir.Path() / "ROFS.obey.tmp"), "<missing>");
     EXPECT_EQ(ReadBytes(dir.Path() / "ROFS_bak.obey.tmp"), "<missing>");
     EXPECT_EQ(ErrorNumber([&] { generator.Command1_Click(); }), MissingFolderError().Number());
-    EXPECT_EQ(ReadBytes(dir.List()), kHeaderBytes);
+    EXPECT_EQ(ReadBytes(dir.List()), HeaderBytes());
     BuildBasicTree(dir);
     generator.Command1_Click();
     EXPECT_EQ(ReadBytes(dir.List()), ExpectedList(dir, kBasicTreeList));

@@ -27,10 +27,9 @@ TEST(WindowsWalk, CharactersWithoutAnExactFormAreTheDefaultCharacterAndReported)
     dir.AddFile("\xc3\xa9.txt");
     const ClickSummary summary = ListOnce(dir);
     const std::string root = dir.Source().string();
-    EXPECT_EQ(ReadBytes(dir.List()), std::string(kHeaderBytes) + "file=" + root +
-                                         "\\a?b.txt    \\a?b.txt\r\n" + "file=" + root +
-                                         "\\\xe9.txt    \\\xe9.txt\r\n" + "file=" + root +
-                                         "\\?c.txt    \\?c.txt\r\n");
+    EXPECT_EQ(ReadBytes(dir.List()), HeaderBytes() + "file=" + root + "\\a?b.txt    \\a?b.txt\r\n" +
+                                         "file=" + root + "\\\xe9.txt    \\\xe9.txt\r\n" +
+                                         "file=" + root + "\\?c.txt    \\?c.txt\r\n");
     EXPECT_EQ(Problems(summary, dir), (std::vector<Problem>{{ProblemKind::kNameNotInCodePage,
                                                              "/a\xe2\x88\x96"
                                                              "b.txt"},

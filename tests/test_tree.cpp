@@ -69,7 +69,7 @@ std::string ExpectedList(const TestDirectory& dir, const std::vector<std::string
         std::replace(image.begin(), image.end(), '/', static_cast<char>(kSeparator));
         lines += "file=" + root + image + "    " + image + "\r\n";
     }
-    std::string list(kHeaderBytes);
+    std::string list(HeaderBytes());
     for (int click = 0; click < clicks; ++click) {
         list += lines;
     }

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "valid_utf8.h"
+
 namespace {
 
 // Each kind's heading, followed by its count, in the order of the kinds,
@@ -37,67 +39,19 @@ void AppendEscape(std::string& out, unsigned char c) {
     }
 }
 
-// The length of the valid UTF-8 sequence at text[i], or 0 when there is none.
-std::size_t Utf8SequenceLength(std::string_view text, std::size_t i) {
-    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-    const unsigned char lead = byte(i);
-    std::size_t length;
-    std::uint32_t minimum;
-    std::uint32_t code;
-    if (lead < 0x80) {
-        return 1;
-    } else if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-        minimum = 0x80;
-        code = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        minimum = 0x800;
-        code = lead & 0x0F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        minimum = 0x10000;
-        code = lead & 0x07;
-    } else {
-        return 0;
-    }
-    if (i + length > text.size()) {
-        return 0;
-    }
-    for (std::size_t k = 1; k < length; ++k) {
-        if ((byte(i + k) & 0xC0) != 0x80) {
-            return 0;
-        }
-        code = (code << 6) | (byte(i + k) & 0x3F);
-    }
-    const bool surrogate = code >= 0xD800 && code <= 0xDFFF;
-    if (code < minimum || code > 0x10FFFF || surrogate) {
-        return 0;
-    }
-    return length;
-}
-
 }  // namespace
 
 std::string ReportableText(std::string_view text) {
+    const std::string valid = ValidUtf8(text);
     std::string out;
-    out.reserve(text.size());
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if (c < 0x20 || c == 0x7F) {
-            AppendEscape(out, c);
-            ++i;
-            continue;
+    out.reserve(valid.size());
+    for (const char c : valid) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            AppendEscape(out, byte);
+        } else {
+            out.push_back(c);
         }
-        const std::size_t length = Utf8SequenceLength(text, i);
-        if (length == 0) {
-            out += "\xEF\xBF\xBD";
-            ++i;
-            continue;
-        }
-        out.append(text, i, length);
-        i += length;
     }
     return out;
 }

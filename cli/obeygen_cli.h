@@ -1,0 +1,9 @@
+#pragma once
+
+#include <vector>
+
+#include "native_text.h"
+
+// obeygen-cli [OPTIONS] [DIR]: one start, one press and one close of the
+// window in the program directory DIR, for scripts. Returns the exit status.
+int RunCli(const std::vector<NativeString>& arguments);
