@@ -43,7 +43,7 @@ TEST(ProblemReport, GroupsKindsInOrderWithFullCountsAndAtMostTwentyPaths) {
 TEST(ProblemReport, PathsAreMadeSafeForAMessageBox) {
     const std::string bad = "\xEF\xBF\xBD";
     EXPECT_EQ(ReportableText("文件夹/a\xF0\x9F\x98\x80"), "文件夹/a\xF0\x9F\x98\x80");
-    EXPECT_EQ(ReportableText(std::string("a\nb\r\t\0", 6)), "a\\nb\\r\\t\\x00");
+    EXPECT_EQ(ReportableText("a\nb\r\t\x01"), "a\\nb\\r\\t\\x01");
     // A byte that is no UTF-8, as POSIX names may hold.
     EXPECT_EQ(ReportableText("a\xFF"
                              "b"),
