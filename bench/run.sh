@@ -53,8 +53,9 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
     cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DOBEY_BUILD_TESTS=OFF \
         -DOBEY_BUILD_WINDOW=OFF >/dev/null
 fi
-cmake --build "$build" -j "$(nproc)" --target obey_drive make_trees alloc_probe >/dev/null
+cmake --build "$build" -j "$(nproc)" --target obey_drive obeygen-cli make_trees alloc_probe >/dev/null
 drive="$build/obey_drive"
+cli="$build/cli/obeygen-cli"
 make_trees="$build/bench/make_trees"
 alloc_probe="$build/bench/alloc_probe"
 
@@ -122,6 +123,13 @@ run_tool() {
             grep -qx "click 1: $files file lines, 0 problems" "$scratch/report" ||
                 fail "obey_drive reported: $(head -3 "$scratch/report")"
             ;;
+        cli)
+            rm -f "$dir/ROFS.obey" "$dir/ROFS_bak.obey"
+            result="$(timed "$scratch/report" "$cli" "$dir")" ||
+                fail "obeygen-cli failed on $dir: $(head -3 "$scratch/report")"
+            cmp -s "$dir/ROFS.obey" "$dir/expected.obey" ||
+                fail "obeygen-cli's list of $(basename "$dir") differs from the expected list"
+            ;;
         find | bfs)
             rm -f "$dir/$tool.out"
             result="$(timed "$dir/$tool.out" "$tool" "$dir/ROFS" -type f \
@@ -137,7 +145,7 @@ median() {
         print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
 }
 
-tools=(program find bfs)
+tools=(program cli find bfs)
 declare -A wall user sys rss spread ratio allocations files folders
 load_before="$(cut -d' ' -f1-3 /proc/loadavg)"
 
@@ -198,7 +206,7 @@ table="$scratch/table"
         done
     done
     echo
-    echo "wall: median of $runs runs per tool, taking turns (program, find, bfs) run by run,"
+    echo "wall: median of $runs runs per tool, taking turns (program, cli, find, bfs) run by run,"
     echo "warm cache; ratio: median over the runs of program wall / peer wall in the same turn."
     echo "Peers write the same lines in their own order; the program also sorts each folder."
     echo
@@ -239,7 +247,10 @@ if ((!quick)); then
             deep) limits="find 1.0" ;;
             *) limits="" ;;
         esac
+        # The command-line program does what the driver does.
         set -- $limits
+        verdict "$kind: obeygen-cli wall $(awk -v r="${ratio[$kind cli]}" 'BEGIN { printf "%.3f", 1 / r }') of obey_drive's (at most 1.1)" \
+            "$(awk -v r="${ratio[$kind cli]}" 'BEGIN { print (1 / r <= 1.1) ? 1 : 0 }')"
         while (($#)); do
             verdict "$kind: wall $(printf '%.3f' "${ratio[$kind $1]}") of $1's (at most $2)" \
                 "$(le "${ratio[$kind $1]}" "$2")"

@@ -185,9 +185,7 @@ int RunCli(const std::vector<NativeString>& arguments) {
                      ConsoleText(path).c_str(), reason.empty() ? "" : ": ", reason.c_str());
     });
     try {
-        generator.Form_Load();
-        const ClickSummary summary = generator.Command1_Click();
-        generator.Form_Unload();
+        const ClickSummary summary = generator.ListOnce();
         std::fprintf(stderr, "obeygen-cli: listed %llu %s into %s\n",
                      static_cast<unsigned long long>(summary.LinesWritten()),
                      summary.LinesWritten() == 1 ? "file" : "files",

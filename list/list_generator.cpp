@@ -53,51 +53,85 @@ NativeString BackupPathOf(NativeView list) {
 
 ListGenerator::ListGenerator(ListPlaces places) : places_(std::move(places)) {}
 
-void ListGenerator::Form_Load() {
-    if (lock_ != nullptr) {
-        throw InvalidArgumentError();
-    }
+template <typename Step>
+auto WithMemoryAsError(Step step) {
     try {
-        Load();
+        return step();
     } catch (const std::bad_alloc&) {
         throw OutOfMemoryError();
     }
 }
 
-void ListGenerator::Load() {
-    places_.list = FullPath(places_.list);
-    auto lock = std::make_unique<ListLock>(places_.list);
-    // The list's own leftover goes when its replacement is made below.
-    RemoveLeftover(BackupPath() + kTemporarySuffix);
-    std::optional<ExistingFile> list = ExistingFile::Open(ListPath());
-    ExistingFile::Open(BackupPath());
-    std::string start;
-    if (list && !HoldsOnlyHeader(*list, places_.header, start)) {
-        ReplacementFile backup(BackupPath());
-        backup.Write(start.data(), start.size());
-        CopyRest(*list, [&](std::string_view bytes) { backup.Write(bytes.data(), bytes.size()); });
-        backup.Commit();
+void ListGenerator::Form_Load() {
+    if (lock_ != nullptr) {
+        throw InvalidArgumentError();
     }
-    // Windows replaces no file that is open, whatever its sharing.
-    list.reset();
-    ReplacementFile fresh(ListPath());
-    fresh.Write(places_.header.data(), places_.header.size());
-    fresh.Commit();
-    lock_ = std::move(lock);
+    WithMemoryAsError([this] {
+        try {
+            std::unique_ptr<ReplacementFile> backup = Begin();
+            if (backup != nullptr) {
+                backup->Commit();
+            }
+            ReplacementFile fresh(ListPath());
+            fresh.Write(places_.header.data(), places_.header.size());
+            fresh.Commit();
+        } catch (...) {
+            lock_.reset();
+            throw;
+        }
+    });
 }
 
 ClickSummary ListGenerator::Command1_Click() {
     if (lock_ == nullptr) {
         throw InvalidArgumentError();
     }
-    try {
-        return Click();
-    } catch (const std::bad_alloc&) {
-        throw OutOfMemoryError();
-    }
+    return WithMemoryAsError([this] { return Click(false, nullptr); });
 }
 
-ClickSummary ListGenerator::Click() {
+ClickSummary ListGenerator::ListOnce() {
+    if (lock_ != nullptr) {
+        throw InvalidArgumentError();
+    }
+    ClickSummary summary = WithMemoryAsError([this] {
+        try {
+            std::unique_ptr<ReplacementFile> backup = Begin();
+            return Click(true, backup.get());
+        } catch (...) {
+            lock_.reset();
+            throw;
+        }
+    });
+    lock_.reset();
+    return summary;
+}
+
+// Takes the lock and removes the backup's leftover, checks what stands in
+// the list's and backup's places, and writes the backup the list calls for,
+// uncommitted: nothing on disk has changed yet. The list's own leftover goes
+// when its replacement is made.
+std::unique_ptr<ReplacementFile> ListGenerator::Begin() {
+    places_.list = FullPath(places_.list);
+    auto lock = std::make_unique<ListLock>(places_.list);
+    RemoveLeftover(BackupPath() + kTemporarySuffix);
+    std::optional<ExistingFile> list = ExistingFile::Open(ListPath());
+    ExistingFile::Open(BackupPath());
+    std::string start;
+    std::unique_ptr<ReplacementFile> backup;
+    if (list && !HoldsOnlyHeader(*list, places_.header, start)) {
+        backup = std::make_unique<ReplacementFile>(BackupPath());
+        backup->Write(start.data(), start.size());
+        CopyRest(*list, [&](std::string_view bytes) { backup->Write(bytes.data(), bytes.size()); });
+    }
+    // The list is closed here: Windows replaces no file that is open,
+    // whatever its sharing.
+    lock_ = std::move(lock);
+    return backup;
+}
+
+// The list anew: the header, the earlier clicks unless afresh, this click's
+// listing; then the backup, if one is given, and the list put in place.
+ClickSummary ListGenerator::Click(bool afresh, ReplacementFile* backup) {
     ClickSummary summary(observer_);
     const NativeString source = FullPath(SourcePath());
     RequireFolder(source);
@@ -110,7 +144,11 @@ ClickSummary ListGenerator::Click() {
 
     ReplacementFile file(ListPath());
     ListFile list(file);
-    CopyCurrentList(list);
+    if (afresh) {
+        list.WriteBytes(places_.header);
+    } else {
+        CopyCurrentList(list);
+    }
     if (HasLineBreak(path_)) {
         // Every line would carry the break: list nothing rather than a list
         // whose lines are not its files.
@@ -119,6 +157,9 @@ ClickSummary ListGenerator::Click() {
         WalkFolder(std::move(root), reader, list, summary);
     }
     list.Flush();
+    if (backup != nullptr) {
+        backup->Commit();
+    }
     file.Commit();
     return summary;
 }

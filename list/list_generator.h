@@ -74,6 +74,11 @@ class ListGenerator {
     // Lets the lock go. The unload always proceeds; cancel is left untouched.
     void Form_Unload(bool* cancel = nullptr);
 
+    // A start, a press and a close in one, for a command line: the backup
+    // and the list change only when the listing is done, so that a run that
+    // fails leaves both as they were.
+    ClickSummary ListOnce();
+
     // The source folder's full path at the latest click; empty before it.
     const NativeString& RootPath() const { return rootPath_; }
 
@@ -82,8 +87,8 @@ class ListGenerator {
     NativeString BackupPath() const { return BackupPathOf(places_.list); }
 
   private:
-    void Load();
-    ClickSummary Click();
+    std::unique_ptr<ReplacementFile> Begin();
+    ClickSummary Click(bool afresh, ReplacementFile* backup);
     void CopyCurrentList(ListFile& list);
     void WalkFolder(std::unique_ptr<FolderListing> folder, FolderReader& reader, ListFile& list,
                     ClickSummary& summary);

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Sets up a fresh Debian machine, builds both programs into dist/
-# (dist/obeygen and dist/windows/ObeyGen.exe) and starts the Linux one. The
+# Sets up a fresh Debian machine, builds the programs into dist/ (the windows
+# dist/obeygen and dist/windows/ObeyGen.exe, the command-line programs
+# dist/obeygen-cli and dist/windows/obeygen-cli.exe) and starts the Linux
+# window. The
 # first time, it puts a small example ROFS folder beside dist/obeygen, so that
 # the first press makes a real list in dist/ROFS.obey.
 set -euo pipefail
@@ -17,12 +19,14 @@ else
         exit 1
     }
 fi
-# The two programs alone: no tests, no GoogleTest.
+# The programs alone: no tests, no GoogleTest.
 scripts/build.sh linux-program windows-program
 
 mkdir -p dist/windows
 install -m 755 build/linux-program/window/obeygen dist/obeygen
 install -m 644 build/win64-program/window/ObeyGen.exe dist/windows/ObeyGen.exe
+install -m 755 build/linux-program/cli/obeygen-cli dist/obeygen-cli
+install -m 644 build/win64-program/cli/obeygen-cli.exe dist/windows/obeygen-cli.exe
 
 if [ ! -e dist/ROFS ]; then
     mkdir -p dist/ROFS/sys/bin dist/ROFS/resource/apps dist/ROFS/文档
@@ -33,7 +37,7 @@ if [ ! -e dist/ROFS ]; then
     echo "run: made an example source folder, dist/ROFS"
 fi
 
-echo "run: built dist/obeygen and dist/windows/ObeyGen.exe"
+echo "run: built dist/obeygen, dist/obeygen-cli and dist/windows/ (ObeyGen.exe, obeygen-cli.exe)"
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     cat >&2 <<'TEXT'
 run: there is no display to open the window on ($DISPLAY is not set).
@@ -41,7 +45,9 @@ run: there is no display to open the window on ($DISPLAY is not set).
   - Over ssh, connect with "ssh -X" (or -Y) so that the window opens on your screen.
   - On a machine without any screen, "xvfb-run -a scripts/run.sh" runs it on a
     virtual display; it is then invisible, so this is only good for a check.
-The programs are built: dist/obeygen (Linux) and dist/windows/ObeyGen.exe (Windows).
+The programs are built: dist/obeygen and dist/obeygen-cli (Linux), dist/windows/ObeyGen.exe
+and dist/windows/obeygen-cli.exe (Windows). Without a display, try the command line:
+  cd dist && ./obeygen-cli
 TEXT
     exit 2
 fi

@@ -1,0 +1,105 @@
+#!/usr/bin/env bash
+# obeygen-cli as scripts use it, natively and under Wine (code page 936): the
+# window's lines byte for byte, each option, each exit status, each problem
+# kind on standard error, and each usage error.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/../.." && pwd)"
+cli="${OBEY_CLI:-$root/build/linux/cli/obeygen-cli}"
+cli_exe="${OBEY_CLI_EXE:-$root/build/win64/cli/obeygen-cli.exe}"
+drive="${OBEY_DRIVE:-$root/build/linux/obey_drive}"
+work="$(mktemp -d /tmp/obey-cli.XXXXXX)"
+trap '[ -n "${WINEPREFIX:-}" ] && { wineserver -k 2>/dev/null; rm -rf "$WINEPREFIX"; }; rm -rf "$work"' EXIT
+fail() { echo "FAILED: $*" >&2; exit 1; }
+# expect STATUS COMMAND...: runs it with its output in $work/out and $work/err.
+expect() {
+    local want="$1" status=0
+    shift
+    "$@" >"$work/out" 2>"$work/err" || status=$?
+    [ "$status" = "$want" ] || { cat "$work/err" >&2; fail "$* gave $status, not $want"; }
+}
+has() { grep -qF -- "$1" "$work/err" || { cat "$work/err" >&2; fail "no '$1' on standard error"; }; }
+
+mkdir -p "$work/t/ROFS/a/b" "$work/t/ROFS/c"
+echo x >"$work/t/ROFS/top.txt"
+echo x >"$work/t/ROFS/a/one.txt"
+echo x >"$work/t/ROFS/a/b/two.txt"
+echo x >"$work/t/ROFS/c/three.txt"
+cd "$work/t"
+
+# Without options: what the window writes in its folder, exit 0, one line.
+"$drive" . >/dev/null
+mv ROFS.obey window.obey
+expect 0 "$cli"
+cmp ROFS.obey window.obey || fail "the list differs from the window's"
+[ "$(cat "$work/err")" = "obeygen-cli: listed 4 files into $work/t/ROFS.obey" ] || fail "summary line"
+[ ! -s "$work/out" ] || fail "output on success"
+
+# Each problem kind, exit 3; the folder whose listing fails is read third.
+mkfifo ROFS/fifo
+ln -s .. ROFS/c/up
+touch "ROFS/line
+break"
+expect 3 strace -f -o /dev/null -e trace=getdents64 -e inject=getdents64:error=EIO:when=3 "$cli"
+has "obeygen-cli: skipped-folder: $work/t/ROFS/a: Input/output error"
+has "obeygen-cli: not-regular-file: $work/t/ROFS/fifo"
+has "obeygen-cli: folder-loop: $work/t/ROFS/c/up"
+has "obeygen-cli: line-break: $work/t/ROFS/line"
+rm ROFS/fifo ROFS/c/up ROFS/line*
+
+# The options, in both forms; the backup of a named list; the header as given.
+mkdir out
+expect 0 "$cli" -s ROFS/a --output=out/my.list.obey --rofsname X.smg --rofssize=18446744073709551615 .
+expect 0 "$cli" --source "$work/t/ROFS/a" -o out/my.list.obey --rofsname=X.smg --rofssize 0X1f
+printf 'rofsname=X.smg\r\nrofssize=0X1f\r\nfile=%s/ROFS/a/one.txt    /one.txt\r\nfile=%s/ROFS/a/b/two.txt    /b/two.txt\r\n' \
+    "$work/t" "$work/t" >expected
+cmp out/my.list.obey expected || fail "the options' list"
+head -n 2 out/my.list_bak.obey | grep -q "rofssize=18446744073709551615" || fail "the options' backup"
+
+# Errors: exit 1, the path and the system's words, the list and the backup
+# as they were. The list's write is the third: the backup's copy takes two.
+cp ROFS.obey before
+cp ROFS_bak.obey before_bak
+expect 1 strace -f -o /dev/null -e trace=write -e inject=write:error=EIO:when=3 "$cli"
+has "obeygen-cli: error: $work/t/ROFS.obey: Input/output error (error 5)"
+cmp ROFS.obey before && cmp ROFS_bak.obey before_bak || fail "a failed run changed the list"
+[ "$(ls)" = "$(printf 'ROFS\nROFS.obey\nROFS_bak.obey\nbefore\nbefore_bak\nexpected\nout\nwindow.obey')" ] ||
+    fail "a failed run left a file behind"
+strace -f -o /dev/null -e trace=getdents64 -e inject=getdents64:delay_enter=2000000:when=1 "$cli" >/dev/null 2>&1 &
+sleep 1
+expect 1 "$cli"
+has "Device or resource busy (error 16)"
+wait $! || fail "the first run failed"
+cp ROFS.obey before
+
+# Help, version, and a usage error for each bad argument.
+expect 0 "$cli" --help
+grep -q "^usage: obeygen-cli \[OPTIONS\] \[DIR\]" "$work/out" || fail "--help"
+expect 0 "$cli" --version
+[ "$(cat "$work/out")" = "obeygen-cli $(sed -n 's/^project(ObeyGen VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")" ] || fail "--version"
+usage() { expect 2 "$cli" "$@" && has "Try 'obeygen-cli --help'"; }
+usage --bogus
+usage -o
+usage a b
+usage -s=
+for name in "" "a b" "$(printf 'a\tb')"; do usage --rofsname "$name"; done
+for size in 0 -1 12k 0x 18446744073709551616 0x10000000000000000; do usage --rofssize "$size"; done
+cmp ROFS.obey before || fail "a usage error changed the list"
+echo "obeygen-cli: window's lines, options, problems, errors, usage"
+
+# Under Wine, code page 936: the same lines as the window's driver, a name the
+# code page lacks reported, an image name it lacks refused.
+export WINEPREFIX="$(mktemp -d /tmp/obey-wine.XXXXXX)" WINEDEBUG=-all LANG=zh_CN.UTF-8
+wine wineboot -i >/dev/null 2>&1
+echo x >"ROFS/中文 x².txt"
+wine "${OBEY_DRIVE_EXE:-$root/build/win64/obey_drive.exe}" 'Z:'"${work//\//\\}"'\t' >/dev/null
+mv ROFS.obey window.obey
+expect 3 wine "$cli_exe" 'Z:'"${work//\//\\}"'\t'
+cmp ROFS.obey window.obey || fail "the Windows list differs from the window's"
+iconv -f gbk -t utf-8 "$work/err" | grep -qF "obeygen-cli: not-in-code-page: Z:${work//\//\\}\\t\\ROFS\\中文 x?.txt" ||
+    fail "a name the code page lacks, under Wine"
+expect 2 wine "$cli_exe" --rofsname 'x²'
+x86_64-w64-mingw32-objdump -p "$cli_exe" >"$work/headers"
+grep -q "Subsystem.*(Windows CUI)" "$work/headers" || fail "not a console program"
+[ "$(sed -n 's/^[[:space:]]*DLL Name: //p' "$work/headers" | sort -f | tr '\n' ' ')" = "KERNEL32.dll msvcrt.dll " ] ||
+    fail "DLLs beyond the system's"
+echo "obeygen-cli.exe: the window's lines, code page problems, a console program of system DLLs"
