@@ -46,3 +46,6 @@ Error MissingFolderError();
 
 // The platform's "not enough memory" error.
 Error OutOfMemoryError();
+
+// The platform's "operation cancelled" error: a click abandoned on request.
+Error CancelledError();

@@ -28,3 +28,7 @@ Error MissingFolderError() {
 Error OutOfMemoryError() {
     return ErrorFromNumber(ENOMEM);
 }
+
+Error CancelledError() {
+    return ErrorFromNumber(ECANCELED);
+}

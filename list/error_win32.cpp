@@ -58,3 +58,7 @@ Error MissingFolderError() {
 Error OutOfMemoryError() {
     return ErrorFromNumber(ERROR_NOT_ENOUGH_MEMORY);
 }
+
+Error CancelledError() {
+    return ErrorFromNumber(ERROR_CANCELLED);
+}

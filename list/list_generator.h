@@ -18,6 +18,7 @@
 // The files beside the program are handled by program_files.h, once per
 // platform.
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -57,6 +58,13 @@ class ListGenerator {
     // whoever wants all of them, not only those the summary keeps.
     void ObserveProblems(ClickSummary::Observer observer) { observer_ = std::move(observer); }
 
+    // Told how many files a click has listed so far, after each folder and
+    // every few thousand files of a wide one, on the click's own thread.
+    // Returning false abandons the click: it then throws the platform's
+    // "cancelled" error, and the list stands as before the click.
+    using ProgressObserver = std::function<bool(std::uint64_t filesListed)>;
+    void ObserveProgress(ProgressObserver observer) { progress_ = std::move(observer); }
+
     // Takes the lock of the list's folder (a second program there fails with
     // the platform's "busy" error, changing nothing), removes the program's own
     // leftover temporary files, refuses anything but a regular file or
@@ -94,9 +102,11 @@ class ListGenerator {
                     ClickSummary& summary);
     void WriteFolderFiles(const FolderListing& folder, ListFile& list, ClickSummary& summary);
     void WriteFileEntry(NativeView path, ListFile& list, ClickSummary& summary);
+    void ReportProgress(const ClickSummary& summary) const;
 
     ListPlaces places_;
     ClickSummary::Observer observer_;
+    ProgressObserver progress_;
     std::unique_ptr<ListLock> lock_;
     NativeString rootPath_;
     NativeString path_;  // the path being walked, shared by every level

@@ -10,6 +10,9 @@ namespace {
 // sorted, the names lie scattered over the arena.
 constexpr std::size_t kPrefetchAhead = 8;
 
+// How many files of one folder go by between two reports of progress.
+constexpr std::size_t kFilesBetweenReports = 4096;
+
 struct WalkLevel {
     std::unique_ptr<FolderListing> folder;
     std::size_t pathLength;
@@ -85,6 +88,9 @@ void ListGenerator::WriteFolderFiles(const FolderListing& folder, ListFile& list
         } else {
             WriteFileEntry(path_, list, summary);
         }
+        if ((i + 1) % kFilesBetweenReports == 0) {
+            ReportProgress(summary);
+        }
     }
     for (std::size_t i = 0; i < folder.others.Size(); ++i) {
         path_.resize(folderLength);
@@ -97,6 +103,13 @@ void ListGenerator::WriteFolderFiles(const FolderListing& folder, ListFile& list
     path_.resize(folderLength);
     if (folder.error) {
         summary.Add(ProblemKind::kFolderIncomplete, path_, folder.error->Description());
+    }
+    ReportProgress(summary);
+}
+
+void ListGenerator::ReportProgress(const ClickSummary& summary) const {
+    if (progress_ && !progress_(summary.LinesWritten())) {
+        throw CancelledError();
     }
 }
 
