@@ -137,8 +137,9 @@ ClickSummary ListGenerator::Click(bool afresh, ReplacementFile* backup) {
     RequireFolder(source);
     FolderReader reader;
     std::unique_ptr<FolderListing> root = reader.Open(source);
-    // The path begins with a separator or a drive and ends in "ROFS": it
-    // has no spaces at its ends to trim.
+    // Not trimmed: a full path begins with a separator or a drive, and a
+    // source folder whose name ends in a space keeps it, so that the image
+    // paths are cut after it.
     rootPath_ = source;
     path_ = source;
 
