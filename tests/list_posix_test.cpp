@@ -17,10 +17,9 @@
 #include "list_generator.h"
 #include "obey_format.h"
 #include "test_tree.h"
+#include "tree_model.h"
 
 namespace {
-
-using Problem = std::pair<ProblemKind, std::string>;
 
 // Root passes every permission check: the body runs in a child process as
 // the unprivileged user "nobody", and its failures fail the test.
@@ -63,12 +62,12 @@ TEST(PosixWalk, LinksAndSpecialFiles) {
     MakeSocket(source / "a" / "socket");
     const ClickSummary summary = ListOnce(dir);
     EXPECT_EQ(ReadBytes(dir.List()), ExpectedList(dir, {"tofile", "a/f.txt", "ext/o.txt"}));
-    EXPECT_EQ(Problems(summary, dir),
-              (std::vector<Problem>{{ProblemKind::kNotRegularFile, "/dangling"},
-                                    {ProblemKind::kNotRegularFile, "/fifo"},
-                                    {ProblemKind::kNotRegularFile, "/zero"},
-                                    {ProblemKind::kNotRegularFile, "/a/socket"},
-                                    {ProblemKind::kFolderLoop, "/a/up"}}));
+    EXPECT_EQ(ProblemsOf(summary, dir.Source().native()),
+              (std::vector<ModelProblem>{{ProblemKind::kNotRegularFile, "/dangling"},
+                                         {ProblemKind::kNotRegularFile, "/fifo"},
+                                         {ProblemKind::kNotRegularFile, "/zero"},
+                                         {ProblemKind::kNotRegularFile, "/a/socket"},
+                                         {ProblemKind::kFolderLoop, "/a/up"}}));
 }
 
 TEST(PosixWalk, NamesWithAnyBytesAndLineBreaks) {
@@ -80,9 +79,9 @@ TEST(PosixWalk, NamesWithAnyBytesAndLineBreaks) {
     const ClickSummary summary = ListOnce(dir);
     EXPECT_EQ(ReadBytes(dir.List()),
               ExpectedList(dir, {" lead and trail .txt ", "caf\xe9 latin-1.txt"}));
-    EXPECT_EQ(Problems(summary, dir),
-              (std::vector<Problem>{{ProblemKind::kLineBreakInName, "/line\nbreak.txt"},
-                                    {ProblemKind::kLineBreakInName, "/cr\rfolder"}}));
+    EXPECT_EQ(ProblemsOf(summary, dir.Source().native()),
+              (std::vector<ModelProblem>{{ProblemKind::kLineBreakInName, "/line\nbreak.txt"},
+                                         {ProblemKind::kLineBreakInName, "/cr\rfolder"}}));
 }
 
 TEST(PosixWalk, UnreadableFoldersAreReportedAndTheirSiblingsWalked) {
@@ -96,9 +95,9 @@ TEST(PosixWalk, UnreadableFoldersAreReportedAndTheirSiblingsWalked) {
     AsNobody([&] {
         const ClickSummary summary = ListOnce(dir);
         EXPECT_EQ(ReadBytes(dir.List()), ExpectedList(dir, {"a/1.txt", "c/4.txt"}));
-        EXPECT_EQ(Problems(summary, dir),
-                  (std::vector<Problem>{{ProblemKind::kFolderIncomplete, "/b"},
-                                        {ProblemKind::kFolderIncomplete, "/d"}}));
+        EXPECT_EQ(ProblemsOf(summary, dir.Source().native()),
+                  (std::vector<ModelProblem>{{ProblemKind::kFolderIncomplete, "/b"},
+                                             {ProblemKind::kFolderIncomplete, "/d"}}));
         EXPECT_EQ(summary.Kept()[0].reason, std::strerror(EACCES));
     });
 }

@@ -8,10 +8,9 @@
 #include "list_generator.h"
 #include "obey_format.h"
 #include "test_tree.h"
+#include "tree_model.h"
 
 namespace {
-
-using Problem = std::pair<ProblemKind, std::string>;
 
 TEST(WindowsWalk, CharactersWithoutAnExactFormAreTheDefaultCharacterAndReported) {
     // The tests run in code page 1252, where best fit would write U+2216 as
@@ -30,12 +29,13 @@ TEST(WindowsWalk, CharactersWithoutAnExactFormAreTheDefaultCharacterAndReported)
     EXPECT_EQ(ReadBytes(dir.List()), HeaderBytes() + "file=" + root + "\\a?b.txt    \\a?b.txt\r\n" +
                                          "file=" + root + "\\\xe9.txt    \\\xe9.txt\r\n" +
                                          "file=" + root + "\\?c.txt    \\?c.txt\r\n");
-    EXPECT_EQ(Problems(summary, dir), (std::vector<Problem>{{ProblemKind::kNameNotInCodePage,
-                                                             "/a\xe2\x88\x96"
-                                                             "b.txt"},
-                                                            {ProblemKind::kNameNotInCodePage,
-                                                             "/\xe3\x80\x80"
-                                                             "c.txt"}}));
+    EXPECT_EQ(ProblemsOf(summary, dir.Source().native()),
+              (std::vector<ModelProblem>{{ProblemKind::kNameNotInCodePage,
+                                          "/a\xe2\x88\x96"
+                                          "b.txt"},
+                                         {ProblemKind::kNameNotInCodePage,
+                                          "/\xe3\x80\x80"
+                                          "c.txt"}}));
 }
 
 TEST(WindowsWalk, FolderPastMaxPathIsListed) {

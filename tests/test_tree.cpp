@@ -23,16 +23,9 @@ TestDirectory::TestDirectory() {
     throw std::runtime_error("cannot create a test directory");
 }
 
+// The tests that take rights away run as root, who removes anything.
 TestDirectory::~TestDirectory() {
     std::error_code ignored;
-    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ignored);
-    for (auto it = fs::recursive_directory_iterator(
-             path_, fs::directory_options::skip_permission_denied, ignored);
-         it != fs::recursive_directory_iterator(); it.increment(ignored)) {
-        if (it->is_directory(ignored) && !it->is_symlink(ignored)) {
-            fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
-        }
-    }
     fs::remove_all(path_, ignored);
 }
 
@@ -74,18 +67,6 @@ std::string ExpectedList(const TestDirectory& dir, const std::vector<std::string
         list += lines;
     }
     return list;
-}
-
-std::vector<std::pair<ProblemKind, std::string>> Problems(const ClickSummary& summary,
-                                                          const TestDirectory& dir) {
-    const std::string root = DisplayText(dir.Source().native());
-    std::vector<std::pair<ProblemKind, std::string>> problems;
-    for (const Problem& problem : summary.Kept()) {
-        std::string path = DisplayText(problem.path).substr(root.size());
-        std::replace(path.begin(), path.end(), static_cast<char>(kSeparator), '/');
-        problems.emplace_back(problem.kind, path);
-    }
-    return problems;
 }
 
 ClickSummary ListOnce(const TestDirectory& dir) {

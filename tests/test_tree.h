@@ -11,7 +11,7 @@
 namespace fs = std::filesystem;
 
 // A program directory of its own under the system's temporary folder, removed
-// with everything in it when the test ends, whatever modes the test left.
+// with everything in it when the test ends.
 class TestDirectory {
   public:
     TestDirectory();
@@ -40,10 +40,6 @@ std::string ReadBytes(const fs::path& path);  // "<missing>" when it is not ther
 // files are relative to ROFS, with "/", in ASCII.
 std::string ExpectedList(const TestDirectory& dir, const std::vector<std::string>& files,
                          int clicks = 1);
-
-// The kept problems as kind and path relative to ROFS, with "/".
-std::vector<std::pair<ProblemKind, std::string>> Problems(const ClickSummary& summary,
-                                                          const TestDirectory& dir);
 
 // A whole life on the directory with one click: the click's summary.
 ClickSummary ListOnce(const TestDirectory& dir);
