@@ -102,6 +102,18 @@ TEST(Lifecycle, ProgressGrowsToTheCountAndAnAbandonedClickLeavesTheList) {
     generator.Form_Unload();
 }
 
+TEST(ClickSummary, KeepsTheFirstHundredOfEachKindAndCountsThemAll) {
+    ClickSummary summary;
+    for (int i = 0; i < 150; ++i) {
+        summary.Add(ProblemKind::kFolderLoop, NativeView(), {});
+    }
+    summary.Add(ProblemKind::kNotRegularFile, NativeView(), {});
+    EXPECT_EQ(summary.Kept().size(), ClickSummary::kKeptPerKind + 1);
+    EXPECT_EQ(summary.Kept().back().kind, ProblemKind::kNotRegularFile);
+    EXPECT_EQ(summary.Count(ProblemKind::kFolderLoop), 150u);
+    EXPECT_EQ(summary.ProblemCount(), 151u);
+}
+
 TEST(Lifecycle, AFolderInTheListsPlaceFailsTheStartAndChangesNothing) {
     for (const char* place : {"ROFS.obey", "ROFS_bak.obey"}) {
         TestDirectory dir;

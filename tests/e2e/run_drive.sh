@@ -62,6 +62,9 @@ set +e; "$drive" "$work/two" >/dev/null 2>"$work/err"; status=$?; set -e
 same "$work/two/ROFS_bak.obey" "$work/complete" "the second program touched the backup"
 wait "$first" || fail "the first program failed"
 same "$work/two/ROFS.obey" "$work/complete" "the first program's list"
+# A relative program directory names the files by their full paths all the same.
+(cd "$work" && "$drive" ./two//. >/dev/null)
+same "$work/two/ROFS.obey" "$work/complete" "the list of a relative program directory"
 echo "second program: refused, nothing changed"
 
 # Killed in its click: the list stands as before the click, and the next
