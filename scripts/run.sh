@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# Sets up a fresh Debian machine, builds the programs into dist/ (the windows
-# dist/obeygen and dist/windows/ObeyGen.exe, the command-line programs
-# dist/obeygen-cli and dist/windows/obeygen-cli.exe) and starts the Linux
-# window. The
-# first time, it puts a small example ROFS folder beside dist/obeygen, so that
-# the first press makes a real list in dist/ROFS.obey.
+# Sets up a fresh Debian machine, builds the programs and installs them into
+# dist/ (the windows dist/obeygen and dist/windows/ObeyGen.exe, the
+# command-line programs dist/obeygen-cli and dist/windows/obeygen-cli.exe,
+# each folder with its README.txt) and starts the Linux window. The first
+# time, it puts a small example ROFS folder beside dist/obeygen, so that the
+# first press makes a real list in dist/ROFS.obey.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
@@ -22,11 +22,10 @@ fi
 # The programs alone: no tests, no GoogleTest.
 scripts/build.sh linux-program windows-program
 
-mkdir -p dist/windows
-install -m 755 build/linux-program/window/obeygen dist/obeygen
-install -m 644 build/win64-program/window/ObeyGen.exe dist/windows/ObeyGen.exe
-install -m 755 build/linux-program/cli/obeygen-cli dist/obeygen-cli
-install -m 644 build/win64-program/cli/obeygen-cli.exe dist/windows/obeygen-cli.exe
+# A release's layout (cmake/packaging.cmake): the programs, stripped, and
+# README.txt.
+cmake --install build/linux-program --prefix dist --strip >/dev/null
+cmake --install build/win64-program --prefix dist/windows --strip >/dev/null
 
 if [ ! -e dist/ROFS ]; then
     mkdir -p dist/ROFS/sys/bin dist/ROFS/resource/apps dist/ROFS/文档
