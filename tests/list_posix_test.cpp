@@ -2,9 +2,7 @@
 // special files, unreadable folders (as "nobody"), names with any bytes, and
 // depths past PATH_MAX and past any stack.
 #include <pthread.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -38,15 +36,6 @@ void AsNobody(const std::function<void()>& body) {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the part as nobody failed";
 }
 
-void MakeSocket(const fs::path& path) {
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
-    const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
-    ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    close(fd);
-}
-
 TEST(PosixWalk, LinksAndSpecialFiles) {
     TestDirectory dir;
     TestDirectory outside;
@@ -59,14 +48,12 @@ TEST(PosixWalk, LinksAndSpecialFiles) {
     fs::create_symlink("a/f.txt", source / "tofile");
     fs::create_symlink("/dev/zero", source / "zero");
     ASSERT_EQ(mkfifo((source / "fifo").c_str(), 0644), 0);
-    MakeSocket(source / "a" / "socket");
     const ClickSummary summary = ListOnce(dir);
     EXPECT_EQ(ReadBytes(dir.List()), ExpectedList(dir, {"tofile", "a/f.txt", "ext/o.txt"}));
     EXPECT_EQ(ProblemsOf(summary, dir.Source().native()),
               (std::vector<ModelProblem>{{ProblemKind::kNotRegularFile, "/dangling"},
                                          {ProblemKind::kNotRegularFile, "/fifo"},
                                          {ProblemKind::kNotRegularFile, "/zero"},
-                                         {ProblemKind::kNotRegularFile, "/a/socket"},
                                          {ProblemKind::kFolderLoop, "/a/up"}}));
 }
 
@@ -109,14 +96,14 @@ TEST(PosixStart, WhatIsNotARegularFileInTheListsPlaceFailsAtOnceAndChangesNothin
         [](const fs::path& p) { ASSERT_EQ(mkfifo(p.c_str(), 0644), 0); },
         [&](const fs::path& p) { fs::create_symlink(outside.Path() / "target", p); },
         [&](const fs::path& p) { fs::create_symlink(outside.List(), p); },
-        [](const fs::path& p) { MakeSocket(p); },
+        [](const fs::path& p) { fs::create_directory(p); },
     };
     WriteBytes(outside.List(), "file=outside\r\n");
     for (const fs::path& place : {dir.List(), dir.Backup()}) {
         for (const auto& make : makers) {
             const fs::path other = place == dir.List() ? dir.Backup() : dir.List();
             WriteBytes(other, "file=earlier\r\n");
-            fs::remove(place);
+            fs::remove_all(place);
             make(place);
             ListGenerator generator(dir.Native());
             EXPECT_THROW(generator.Form_Load(), Error) << place;
@@ -124,7 +111,7 @@ TEST(PosixStart, WhatIsNotARegularFileInTheListsPlaceFailsAtOnceAndChangesNothin
             EXPECT_FALSE(fs::exists(outside.Path() / "target"));
             EXPECT_EQ(ReadBytes(outside.List()), "file=outside\r\n");
         }
-        fs::remove(place);
+        fs::remove_all(place);
     }
     // A program directory that cannot be written: nothing changes either.
     fs::remove(dir.Backup());

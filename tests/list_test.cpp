@@ -114,17 +114,4 @@ TEST(ClickSummary, KeepsTheFirstHundredOfEachKindAndCountsThemAll) {
     EXPECT_EQ(summary.ProblemCount(), 151u);
 }
 
-TEST(Lifecycle, AFolderInTheListsPlaceFailsTheStartAndChangesNothing) {
-    for (const char* place : {"ROFS.obey", "ROFS_bak.obey"}) {
-        TestDirectory dir;
-        fs::create_directory(dir.Path() / place);
-        const char* other = place == std::string("ROFS.obey") ? "ROFS_bak.obey" : "ROFS.obey";
-        WriteBytes(dir.Path() / other, "file=earlier\r\n");
-        ListGenerator generator(dir.Native());
-        EXPECT_NE(ErrorNumber([&] { generator.Form_Load(); }), 0) << place;
-        EXPECT_EQ(ReadBytes(dir.Path() / other), "file=earlier\r\n") << place;
-        EXPECT_TRUE(fs::is_directory(dir.Path() / place));
-    }
-}
-
 }  // namespace

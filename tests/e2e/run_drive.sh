@@ -161,12 +161,12 @@ echo "Windows: no best fit, folders ending in a dot or a space kept apart, regul
 # What is not a regular file in the list's place fails the start at once,
 # and nothing is written where a link leads.
 for place in ROFS.obey ROFS_bak.obey; do
-    for make in "mkfifo" "ln -s $work/outside"; do
-        rm -f "$work/win/$place"
+    for make in "mkfifo" "ln -s $work/outside" "mkdir"; do
+        rm -rf "$work/win/$place"
         $make "$work/win/$place"
         set +e; timeout 20 wine "$drive_exe" "$(win "$work/win")" >/dev/null 2>&1; status=$?; set -e
         [ "$status" = 1 ] && [ ! -e "$work/outside" ] || fail "$make as $place under Wine: $status"
-        rm "$work/win/$place"
+        rm -r "$work/win/$place"
     done
 done
-echo "Windows: a FIFO or a dangling link in the list's place fails the start"
+echo "Windows: a FIFO, a dangling link or a folder in the list's place fails the start"
