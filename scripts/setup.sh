@@ -9,6 +9,7 @@ packages=(
     wine wine64 xvfb xauth xdotool wmctrl x11-utils imagemagick
     libgtk-3-dev pkg-config locales bfs time
     openbox fonts-wqy-microhei icoutils
+    fuse3 libfuse3-dev
 )
 
 missing=()

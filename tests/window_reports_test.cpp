@@ -13,8 +13,10 @@ NativeString Path(std::string_view ascii) {
     return NativeString(ascii.begin(), ascii.end());
 }
 
-TEST(ErrorReport, ShowsTheNumberThenTheDescription) {
+TEST(ErrorReport, ShowsTheNumberTheDescriptionThenThePathMadeSafe) {
     EXPECT_EQ(ErrorReport(Error(76, "找不到路径。")), "运行时错误 '76':\n\n找不到路径。");
+    EXPECT_EQ(ErrorReport(Error(3, "找不到路径。").At(Path("R/a\nb"))),
+              "运行时错误 '3':\n\n找不到路径。\n\nR/a\\nb");
 }
 
 TEST(ProblemReport, GroupsKindsInOrderWithFullCountsAndAtMostTwentyPaths) {
@@ -42,7 +44,10 @@ TEST(ProblemReport, GroupsKindsInOrderWithFullCountsAndAtMostTwentyPaths) {
 
 TEST(ProblemReport, PathsAreMadeSafeForAMessageBox) {
     const std::string bad = "\xEF\xBF\xBD";
-    EXPECT_EQ(ReportableText("文件夹/a\xF0\x9F\x98\x80"), "文件夹/a\xF0\x9F\x98\x80");
+    // An emoji, which the system fonts draw as an empty box.
+    EXPECT_EQ(ReportableText("文件夹/a\xF0\x9F\x98\x80"
+                             "b"),
+              "文件夹/a\\U0001F600b");
     EXPECT_EQ(ReportableText("a\nb\r\t\x01"), "a\\nb\\r\\t\\x01");
     // A byte that is no UTF-8, as POSIX names may hold.
     EXPECT_EQ(ReportableText("a\xFF"

@@ -6,5 +6,6 @@
 
 // The report of an error that reached an event handler: its number and the
 // platform's own description, laid out as the runtime's default error box
-// has always shown them. UTF-8.
+// has always shown them, then the file or folder it concerns, if any, so
+// that the user knows what to mend. UTF-8.
 std::string ErrorReport(const Error& error);

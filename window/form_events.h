@@ -1,6 +1,12 @@
 #pragma once
 
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
+#include <thread>
 
 #include "list_generator.h"
 #include "native_text.h"
@@ -10,39 +16,69 @@ class FormFeedback {
   public:
     virtual ~FormFeedback() = default;
 
-    // A modal box with the error icon, titled with the caption. UTF-8.
+    // A modal box with the error icon, titled with the form's caption. UTF-8.
     virtual void ShowError(const std::string& text) = 0;
 
-    // A modal box with the warning icon, titled with the caption. UTF-8.
+    // A modal box with the warning icon, titled with the form's caption. UTF-8.
     virtual void ShowWarning(const std::string& text) = 0;
 
-    // The wait cursor, on while a walk runs.
+    // While a walk runs: the wait cursor, and Command1 disabled, so that
+    // neither the mouse nor Enter or Space starts a second one.
     virtual void SetBusy(bool busy) = 0;
+
+    // The window's caption. UTF-8.
+    virtual void SetCaption(const std::string& caption) = 0;
+
+    // Runs the task on the window's thread once the events before it have
+    // been handled. Called from any thread; tasks run in the order posted.
+    virtual void Post(std::function<void()> task) = 0;
 };
+
+// "Obey文件生成工具 - 已列出 N 个文件" while a walk runs.
+std::string ProgressCaption(std::uint64_t filesListed);
+
+// "Obey文件生成工具 - 已生成 N 个文件" after a click without problems.
+std::string DoneCaption(std::uint64_t filesListed);
 
 // The three handled events of the window, wired to the list generation, with
 // the reports the user sees. Every error stops here: the window decides
-// from the result whether the program goes on.
+// from the result whether the program goes on. All but the walk itself run
+// on the window's thread; the walk runs on a thread of its own, so that the
+// window repaints and takes a close request while it runs.
 class FormEvents {
   public:
     FormEvents(NativeString programDirectory, FormFeedback& feedback);
+    ~FormEvents();
 
     // Before the window is shown. False when the list could not be opened:
     // the error has been reported, and the window must not be shown.
     bool Load();
 
-    // A press of Command1. An error is reported and the list stays open with
-    // everything written so far, so that the user can mend the cause and
-    // press again; problems of the walk are reported as a warning.
+    // A press of Command1: starts a walk, unless one runs already. When it
+    // ends, an error is reported and the list stays open with what it held,
+    // so that the user can mend the cause and press again; problems of the
+    // walk are reported as a warning.
     void Click();
 
-    // The window is going away. False when closing the list failed, which
-    // has then been reported. Only the first call closes anything (the list
-    // is let go of even when its closing fails), so that the several ways a
-    // window can end do not report twice.
+    // The window is going away. A walk that runs is abandoned, the list
+    // keeping what it held before the press. False when closing the list
+    // failed, which has then been reported. Only the first call closes
+    // anything (the list is let go of even when its closing fails), so that
+    // the several ways a window can end do not report twice.
     bool Unload();
 
   private:
+    struct Outcome;
+
+    void Walk();
+    bool OnProgress(std::uint64_t filesListed);
+    void Finish();
+    void StopWalk();
+
     ListGenerator generator_;
     FormFeedback& feedback_;
+    std::thread walk_;
+    std::unique_ptr<Outcome> outcome_;
+    std::atomic<bool> abandon_{false};
+    std::chrono::steady_clock::time_point lastProgress_;
 };

@@ -1,11 +1,15 @@
 // Form1 as a GTK 3 window: the controls of the form design at the screen's
 // resolution, the three handled events wired to the list, and the reports.
+// The walk of a press runs on a thread of its own and reports back through
+// the main loop, which keeps the window drawn and closable meanwhile.
 
 #include <gtk/gtk.h>
 #include <glib-unix.h>
 
 #include <clocale>
 #include <csignal>
+#include <functional>
+#include <memory>
 #include <string>
 
 #include "error.h"
@@ -59,6 +63,14 @@ class Form1 : public FormFeedback {
         ShowBox(Owner(), GTK_MESSAGE_WARNING, text);
     }
     void SetBusy(bool busy) override;
+    void SetCaption(const std::string& caption) override {
+        gtk_window_set_title(GTK_WINDOW(window_), caption.c_str());
+    }
+    // GLib's idle sources may be added from any thread, and run in the order
+    // added.
+    void Post(std::function<void()> task) override {
+        g_idle_add(&Form1::RunPosted, new std::function<void()>(std::move(task)));
+    }
 
   private:
     void Build();
@@ -72,6 +84,7 @@ class Form1 : public FormFeedback {
     static gboolean OnDelete(GtkWidget*, GdkEvent*, gpointer self);
     static gboolean OnSessionEnd(gpointer self);
     static gboolean OnCloseLater(gpointer self);
+    static gboolean RunPosted(gpointer task);
 
     FormEvents events_;
     GtkWidget* window_ = nullptr;
@@ -139,18 +152,18 @@ int Form1::Run() {
 }
 
 void Form1::SetBusy(bool busy) {
-    GdkWindow* surface = window_ != nullptr ? gtk_widget_get_window(window_) : nullptr;
-    if (surface == nullptr) {
-        return;
+    // An insensitive button takes neither the mouse nor Enter or Space.
+    gtk_widget_set_sensitive(command1_, !busy);
+    if (!busy) {
+        gtk_widget_grab_focus(command1_);
     }
-    GdkDisplay* display = gdk_window_get_display(surface);
-    GdkCursor* cursor = busy ? gdk_cursor_new_for_display(display, GDK_WATCH) : nullptr;
+    GdkWindow* surface = gtk_widget_get_window(window_);
+    GdkCursor* cursor =
+        busy ? gdk_cursor_new_for_display(gdk_window_get_display(surface), GDK_WATCH) : nullptr;
     gdk_window_set_cursor(surface, cursor);
     if (cursor != nullptr) {
         g_object_unref(cursor);
     }
-    // Nothing is drawn while a walk runs, so the change goes out now.
-    gdk_display_flush(display);
 }
 
 void Form1::Close() {
@@ -178,6 +191,12 @@ gboolean Form1::OnSessionEnd(gpointer self) {
     }
     g_idle_add(&Form1::OnCloseLater, self);
     return G_SOURCE_CONTINUE;
+}
+
+gboolean Form1::RunPosted(gpointer task) {
+    const std::unique_ptr<std::function<void()>> owned(static_cast<std::function<void()>*>(task));
+    (*owned)();
+    return G_SOURCE_REMOVE;
 }
 
 gboolean Form1::OnCloseLater(gpointer self) {

@@ -1,10 +1,14 @@
 // Form1 as a native Win32 window: the controls of the form design at the
 // window's DPI, the three handled events wired to the list, and the reports.
+// The walk of a press runs on a thread of its own and reports back through
+// posted messages, which keeps the window drawn and closable meanwhile.
 
 #include <windows.h>
 #include <commctrl.h>
 
 #include <array>
+#include <functional>
+#include <memory>
 #include <string>
 #include <utility>
 
@@ -22,6 +26,7 @@ namespace {
 constexpr wchar_t kClassName[] = L"ObeyGenForm1";
 constexpr int kFirstControlId = 100;  // + tab index
 constexpr int kCommand1Id = kFirstControlId;
+constexpr UINT kRunPosted = WM_APP;  // lParam: a std::function<void()> to run and delete
 constexpr DWORD kFormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 constexpr DWORD kFormExStyle = 0;
 
@@ -58,14 +63,14 @@ class Form1 : public FormFeedback {
 
     void ShowError(const std::string& text) override { ShowBox(Owner(), text, MB_ICONERROR); }
     void ShowWarning(const std::string& text) override { ShowBox(Owner(), text, MB_ICONWARNING); }
-    void SetBusy(bool busy) override {
-        // No message is handled while a walk runs, so the cursor set here
-        // stays until the walk returns.
-        if (busy) {
-            previousCursor_ = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
-        } else {
-            SetCursor(previousCursor_ != nullptr ? previousCursor_
-                                                 : LoadCursorW(nullptr, IDC_ARROW));
+    void SetBusy(bool busy) override;
+    void SetCaption(const std::string& caption) override {
+        SetWindowTextW(window_, Utf8ToWide(caption).c_str());
+    }
+    void Post(std::function<void()> task) override {
+        auto* posted = new std::function<void()>(std::move(task));
+        if (!PostMessageW(window_, kRunPosted, 0, reinterpret_cast<LPARAM>(posted))) {
+            delete posted;
         }
     }
 
@@ -86,7 +91,7 @@ class Form1 : public FormFeedback {
     std::array<HWND, kControls.size()> controls_{};
     ScaledResources scaled_;
     HWND focusBeforeDeactivation_ = nullptr;
-    HCURSOR previousCursor_ = nullptr;
+    bool busy_ = false;
     int exitCode_ = 0;
 };
 
@@ -139,6 +144,21 @@ int Form1::Run(int showCommand) {
         }
     }
     return exitCode_;
+}
+
+void Form1::SetBusy(bool busy) {
+    busy_ = busy;
+    // A disabled button takes neither the mouse nor Enter or Space; it loses
+    // the focus, which comes back with the button.
+    EnableWindow(controls_[0], !busy);
+    if (!busy) {
+        if (GetActiveWindow() == window_) {
+            SetFocus(controls_[0]);
+        } else {
+            focusBeforeDeactivation_ = controls_[0];
+        }
+    }
+    SetCursor(LoadCursorW(nullptr, busy ? IDC_WAIT : IDC_ARROW));
 }
 
 void Form1::CreateControls() {
@@ -214,6 +234,19 @@ LRESULT Form1::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
             SetWindowPos(window_, nullptr, suggested->left, suggested->top,
                          suggested->right - suggested->left, suggested->bottom - suggested->top,
                          SWP_NOZORDER | SWP_NOACTIVATE);
+            return 0;
+        }
+        case WM_SETCURSOR:
+            // Over the controls too: they ask their parent first.
+            if (busy_) {
+                SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+                return TRUE;
+            }
+            break;
+        case kRunPosted: {
+            const std::unique_ptr<std::function<void()>> task(
+                reinterpret_cast<std::function<void()>*>(lParam));
+            (*task)();
             return 0;
         }
         case WM_COMMAND:

@@ -39,18 +39,35 @@ void AppendEscape(std::string& out, unsigned char c) {
     }
 }
 
+// A four-byte UTF-8 sequence, known to be valid, as \U0001F600.
+void AppendCodePointEscape(std::string& out, std::string_view sequence) {
+    unsigned long codePoint = static_cast<unsigned char>(sequence[0]) & 0x07u;
+    for (std::size_t k = 1; k < 4; ++k) {
+        codePoint = codePoint << 6 | (static_cast<unsigned char>(sequence[k]) & 0x3Fu);
+    }
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "\\U%08lX", codePoint);
+    out += buffer;
+}
+
 }  // namespace
 
 std::string ReportableText(std::string_view text) {
     const std::string valid = ValidUtf8(text);
     std::string out;
     out.reserve(valid.size());
-    for (const char c : valid) {
-        const auto byte = static_cast<unsigned char>(c);
+    for (std::size_t i = 0; i < valid.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(valid[i]);
         if (byte < 0x20 || byte == 0x7F) {
             AppendEscape(out, byte);
+        } else if (byte >= 0xF0) {
+            // Beyond the Basic Multilingual Plane (emoji, rare ideographs):
+            // the system fonts of a Chinese Windows draw most of these as
+            // empty boxes, which would hide which name it was.
+            AppendCodePointEscape(out, valid.substr(i, 4));
+            i += 3;
         } else {
-            out.push_back(c);
+            out.push_back(valid[i]);
         }
     }
     return out;

@@ -17,5 +17,7 @@ std::string ProblemReport(const ClickSummary& summary);
 
 // Text made fit for a message box: invalid UTF-8 becomes U+FFFD, which
 // toolkits would otherwise refuse, and line breaks and other control
-// characters are shown as escapes so that one entry stays on one line.
+// characters are shown as escapes so that one entry stays on one line, as
+// are characters beyond the Basic Multilingual Plane, which the system fonts
+// mostly cannot draw.
 std::string ReportableText(std::string_view utf8);

@@ -6,7 +6,8 @@ set -uo pipefail
 work="$(mktemp -d /tmp/obey-e2e-window.XXXXXX)"
 chmod 755 "$work"  # the unprivileged case reaches into it
 source "$(dirname "$0")/desktop.sh"
-trap 'stop_desktop; rm -rf "$work"' EXIT
+slowfs="${OBEY_SLOWFS:-$e2e_root/build/linux/slowfs}"
+trap 'umount -l "$work"/*/ROFS 2>/dev/null; stop_desktop; rm -rf "$work"' EXIT
 passed=0
 failed=0
 
@@ -66,6 +67,44 @@ case_an_earlier_list_is_kept_and_presses_by_key_and_mouse_list_the_tree() {
     size="$(stat -c %s "$work/expected")"
     wait_until "no list after the second" size_at_least "$app/ROFS.obey" "$size" && close_form || return 1
     same_bytes "$app/ROFS.obey" "$work/expected" && same_bytes "$app/ROFS_bak.obey" "$work/earlier"
+}
+
+# The count in the caption while a walk runs, else nothing.
+progress() { xdotool getwindowname "$form" | sed -n "s/^$caption - 已列出 \([0-9]*\) 个文件\$/\1/p"; }
+progress_above() { local n && n="$(progress)" && [ -n "$n" ] && ((n > $1)); }
+caption_is() { [ "$(xdotool getwindowname "$form")" = "$1" ]; }
+labels_as_in() { [ "$(import -window "$form" -crop 188x50+0+0 png:- | compare -metric AE - "$1" null: 2>&1)" = 0 ]; }
+
+# A tree whose every folder listing takes 150 ms, as on a network share: the
+# window lives through the walk, and a close request ends it at once.
+case_the_window_lives_through_a_slow_walk() {
+    new_app "$work/$platform-slow"
+    local source="$work/$platform-slow-source" path="" i
+    for i in $(seq 20); do
+        path+="$i/" && mkdir -p "$source/$path" && printf x >"$source/${path}f.txt"
+        line "${path}f.txt" >>"$work/$platform-once"
+    done
+    { header && cat "$work/$platform-once"; } >"$work/$platform-expected"
+    mkdir "$app/ROFS" && { "$slowfs" "$source" "$app/ROFS" 150 & } || return 1
+    wait_until "no slow tree" mountpoint -q "$app/ROFS" || return 1
+    form="" && start && wait_for_windows 1 && form="$box" || return 1
+    import -window "$form" -crop 188x50+0+0 "$work/labels.png"
+    press_key "$form" Return && wait_until "no progress shown" progress_above -1 || return 1
+    wait_until "the count did not grow" progress_above "$(progress)" || return 1
+    # Enter starts nothing while the walk runs. Moved off the screen and back,
+    # the window draws its labels anew.
+    press_key "$form" Return && xdotool windowmove --sync "$form" -500 100 && sleep 0.3
+    xdotool windowmove --sync "$form" 100 100 && sleep 0.3 || return 1
+    labels_as_in "$work/labels.png" || fail "not drawn during the walk" || return 1
+    [ -n "$(progress)" ] || fail "the walk ended before it could be checked" || return 1
+    wait_until "no count of files made" caption_is "$caption - 已生成 20 个文件" || return 1
+    same_bytes "$app/ROFS.obey" "$work/$platform-expected" || return 1
+    press_key "$form" Return && wait_until "no second walk" progress_above -1 || return 1
+    local asked=$EPOCHREALTIME
+    close_form || return 1
+    local took=$(((${EPOCHREALTIME/./} - ${asked/./}) / 1000))
+    ((took <= 500)) || fail "closing took $took ms" || return 1
+    same_bytes "$app/ROFS.obey" "$work/$platform-expected" && umount "$app/ROFS"
 }
 
 case_a_list_that_cannot_be_replaced_stops_the_start() {
@@ -140,6 +179,7 @@ for name in ${*:-linux wine}; do
     run_case case_an_earlier_list_is_kept_and_presses_by_key_and_mouse_list_the_tree
     run_case case_a_list_that_cannot_be_replaced_stops_the_start
     run_case case_errors_and_warnings_leave_the_window_and_the_list_usable
+    run_case case_the_window_lives_through_a_slow_walk
     [ "$name" = wine ] && run_case case_the_executable_needs_only_the_system
 done
 echo "$passed passed, $failed failed"
