@@ -2,7 +2,7 @@
 
 // The list generation, from the window's load to its unload:
 //
-//   Form_Load       takes the program directory's lock, keeps an earlier
+//   Form_Load       takes the lock of the list's folder, keeps an earlier
 //                   list as the backup, replaces the list with its header
 //                   (list_generator.cpp)
 //   Command1_Click  opens the source folder and writes the list anew with
@@ -14,9 +14,13 @@
 //     WriteFileEntry  one file's line (walk_folder.cpp, obey_format.h,
 //                     list_file.h)
 //   Form_Unload     lets the lock go (list_generator.cpp)
+//   ListOnce        the three in one for a command line, changing the list
+//                   and backup only when the listing is done
 //
-// The files beside the program are handled by program_files.h, once per
-// platform.
+// The window's places are the program directory's ROFS folder and ROFS.obey;
+// a command line may name others (ListPlaces). The files beside the list are
+// handled by program_files.h, once per platform. Problems and progress are
+// told to observers as the walk goes, on its own thread.
 
 #include <cstdint>
 #include <functional>
