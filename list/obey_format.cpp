@@ -22,7 +22,9 @@ void BuildFileLine(NativeView path, NativeView rootPath, NativeString& line) {
     line.append(kLineEnd, sizeof kLineEnd / sizeof kLineEnd[0]);
 }
 
+// Two searches for one character each: these run at memchr's speed, where
+// one search for either character goes a character at a time.
 bool HasLineBreak(NativeView text) {
-    constexpr NativeChar kBreaks[] = {'\r', '\n', 0};
-    return text.find_first_of(kBreaks) != NativeView::npos;
+    return text.find(static_cast<NativeChar>('\n')) != NativeView::npos ||
+           text.find(static_cast<NativeChar>('\r')) != NativeView::npos;
 }
