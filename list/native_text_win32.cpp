@@ -21,11 +21,10 @@ int Convert(UINT codePage, DWORD flags, NativeView text, std::string& out, BOOL*
 
 }  // namespace
 
-bool AppendNarrow(NativeView text, std::string& out) {
+bool AppendInCodePage(std::wstring_view text, unsigned codePage, std::string& out) {
     if (text.empty()) {
         return true;
     }
-    const UINT codePage = GetACP();
     if (codePage == CP_UTF8 || codePage == CP_UTF7) {
         // These refuse the best-fit and default flags; in them only a lone
         // surrogate has no form, and it turns the strict conversion down.
@@ -45,6 +44,10 @@ bool AppendNarrow(NativeView text, std::string& out) {
         throw LastError();
     }
     return usedDefault == FALSE;
+}
+
+bool AppendNarrow(NativeView text, std::string& out) {
+    return AppendInCodePage(text, GetACP(), out);
 }
 
 std::string DisplayText(NativeView text) {
