@@ -67,18 +67,14 @@ void ListGenerator::Form_Load() {
         throw InvalidArgumentError();
     }
     WithMemoryAsError([this] {
-        try {
-            std::unique_ptr<ReplacementFile> backup = Begin();
-            if (backup != nullptr) {
-                backup->Commit();
-            }
-            ReplacementFile fresh(ListPath());
-            fresh.Write(places_.header.data(), places_.header.size());
-            fresh.Commit();
-        } catch (...) {
-            lock_.reset();
-            throw;
+        Start start = Begin();
+        if (start.backup != nullptr) {
+            start.backup->Commit();
         }
+        ReplacementFile fresh(ListPath());
+        fresh.Write(places_.header.data(), places_.header.size());
+        fresh.Commit();
+        lock_ = std::move(start.lock);
     });
 }
 
@@ -93,40 +89,32 @@ ClickSummary ListGenerator::ListOnce() {
     if (lock_ != nullptr) {
         throw InvalidArgumentError();
     }
-    ClickSummary summary = WithMemoryAsError([this] {
-        try {
-            std::unique_ptr<ReplacementFile> backup = Begin();
-            return Click(true, backup.get());
-        } catch (...) {
-            lock_.reset();
-            throw;
-        }
+    return WithMemoryAsError([this] {
+        const Start start = Begin();
+        return Click(true, start.backup.get());
     });
-    lock_.reset();
-    return summary;
 }
 
 // Takes the lock and removes the backup's leftover, checks what stands in
 // the list's and backup's places, and writes the backup the list calls for,
 // uncommitted: nothing on disk has changed yet. The list's own leftover goes
-// when its replacement is made.
-std::unique_ptr<ReplacementFile> ListGenerator::Begin() {
+// when its replacement is made. A start that fails lets the lock go with it.
+ListGenerator::Start ListGenerator::Begin() {
     places_.list = FullPath(places_.list);
     auto lock = std::make_unique<ListLock>(places_.list);
     RemoveLeftover(BackupPath() + kTemporarySuffix);
     std::optional<ExistingFile> list = ExistingFile::Open(ListPath());
     ExistingFile::Open(BackupPath());
-    std::string start;
+    std::string head;
     std::unique_ptr<ReplacementFile> backup;
-    if (list && !HoldsOnlyHeader(*list, places_.header, start)) {
+    if (list && !HoldsOnlyHeader(*list, places_.header, head)) {
         backup = std::make_unique<ReplacementFile>(BackupPath());
-        backup->Write(start.data(), start.size());
+        backup->Write(head.data(), head.size());
         CopyRest(*list, [&](std::string_view bytes) { backup->Write(bytes.data(), bytes.size()); });
     }
     // The list is closed here: Windows replaces no file that is open,
     // whatever its sharing.
-    lock_ = std::move(lock);
-    return backup;
+    return Start{std::move(lock), std::move(backup)};
 }
 
 // The list anew: the header, the earlier clicks unless afresh, this click's

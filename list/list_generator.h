@@ -99,7 +99,11 @@ class ListGenerator {
     NativeString BackupPath() const { return BackupPathOf(places_.list); }
 
   private:
-    std::unique_ptr<ReplacementFile> Begin();
+    struct Start {
+        std::unique_ptr<ListLock> lock;
+        std::unique_ptr<ReplacementFile> backup;
+    };
+    Start Begin();
     ClickSummary Click(bool afresh, ReplacementFile* backup);
     void CopyCurrentList(ListFile& list);
     void WalkFolder(std::unique_ptr<FolderListing> folder, FolderReader& reader, ListFile& list,
