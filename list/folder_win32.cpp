@@ -12,10 +12,15 @@ struct FindHandleTraits {
     static void Close(HANDLE handle) { FindClose(handle); }
 };
 
-FileHandle OpenFolderHandle(const std::wstring& path) {
-    FileHandle folder(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+// What path leads to, folder or file, opened to read its attributes only.
+FileHandle OpenToInspect(const std::wstring& path) {
+    return FileHandle(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+}
+
+FileHandle OpenFolderHandle(const std::wstring& path) {
+    FileHandle folder = OpenToInspect(path);
     if (!folder.Valid()) {
         throw LastError();
     }
@@ -28,9 +33,7 @@ FileHandle OpenFolderHandle(const std::wstring& path) {
 // is listed.
 bool IsRegularFile(const WIN32_FIND_DATAW& data, const std::wstring& path) {
     if ((data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-        FileHandle target(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        const FileHandle target = OpenToInspect(path);
         BY_HANDLE_FILE_INFORMATION info;
         return target.Valid() && GetFileType(target.Get()) == FILE_TYPE_DISK &&
                GetFileInformationByHandle(target.Get(), &info) &&
