@@ -95,9 +95,21 @@ void NativeHandleTraits::Close(NativeHandle handle) {
 
 FolderReader::FolderReader() = default;
 
+// A missing source folder is a path not found, whichever step of it is
+// missing, and so is a file in its place.
 std::unique_ptr<FolderListing> FolderReader::Open(NativeView path) {
+    const std::wstring folder = ExtendedPath(path);
+    const DWORD attributes = GetFileAttributesW(folder.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD error = GetLastError();
+        if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
+            throw ErrorFromNumber(static_cast<long>(error)).At(path);
+        }
+    }
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        throw MissingFolderError().At(path);
+    }
     try {
-        const std::wstring folder = ExtendedPath(path);
         return Read(OpenFolderHandle(folder).Release(), folder);
     } catch (Error& error) {
         throw error.At(path);

@@ -122,7 +122,6 @@ ListGenerator::Start ListGenerator::Begin() {
 ClickSummary ListGenerator::Click(bool afresh, ReplacementFile* backup) {
     ClickSummary summary(observer_);
     const NativeString source = FullPath(SourcePath());
-    RequireFolder(source);
     FolderReader reader;
     std::unique_ptr<FolderListing> root = reader.Open(source);
     // Not trimmed: a full path begins with a separator or a drive, and a

@@ -67,6 +67,3 @@ void RemoveLeftover(NativeView path);
 // path made full from the working directory by the platform's own rule, with
 // no trailing separator (but for a root): the form a listing names it in.
 NativeString FullPath(NativeView path);
-
-// Throws the platform's "path not found" error when path is not a folder.
-void RequireFolder(NativeView path);

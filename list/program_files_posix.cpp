@@ -138,13 +138,3 @@ NativeString FullPath(NativeView path) {
     }
     return out.empty() ? NativeString("/") : out;
 }
-
-void RequireFolder(NativeView path) {
-    struct stat st;
-    if (::stat(CString(path).c_str(), &st) != 0) {
-        throw LastError().At(path);
-    }
-    if (!S_ISDIR(st.st_mode)) {
-        throw ErrorFromNumber(ENOTDIR).At(path);
-    }
-}

@@ -141,18 +141,3 @@ NativeString FullPath(NativeView path) {
     }
     return full;
 }
-
-// A missing folder is a path not found, whichever step of it is missing.
-void RequireFolder(NativeView path) {
-    const DWORD attributes = GetFileAttributesW(ExtendedPath(path).c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
-        const DWORD error = GetLastError();
-        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
-            throw MissingFolderError().At(path);
-        }
-        throw ErrorFromNumber(static_cast<long>(error)).At(path);
-    }
-    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-        throw MissingFolderError().At(path);
-    }
-}
