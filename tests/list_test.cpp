@@ -1,7 +1,5 @@
 // The list's life on the basic tree, natively and under Wine: what each
 // start, click and close leaves on disk, byte for byte.
-#include <algorithm>
-
 #include <gtest/gtest.h>
 
 #include "error.h"
@@ -77,26 +75,6 @@ TEST(Lifecycle, FailedClickLeavesTheListAndAPressAfterTheMendListsOnce) {
     EXPECT_EQ(ErrorNumber([&] { generator.Command1_Click(); }), MissingFolderError().Number());
     EXPECT_EQ(ReadBytes(dir.List()), HeaderBytes());
     BuildBasicTree(dir);
-    generator.Command1_Click();
-    EXPECT_EQ(ReadBytes(dir.List()), ExpectedList(dir, kBasicTreeList));
-    generator.Form_Unload();
-}
-
-TEST(Lifecycle, ProgressGrowsToTheCountAndAnAbandonedClickLeavesTheList) {
-    TestDirectory dir;
-    BuildBasicTree(dir);
-    ListGenerator generator(dir.Native());
-    generator.Form_Load();
-    std::vector<std::uint64_t> counts;
-    generator.ObserveProgress([&](std::uint64_t files) {
-        counts.push_back(files);
-        return files < 3;
-    });
-    EXPECT_EQ(ErrorNumber([&] { generator.Command1_Click(); }), CancelledError().Number());
-    EXPECT_EQ(counts.back(), 3u);
-    EXPECT_TRUE(std::is_sorted(counts.begin(), counts.end()));
-    EXPECT_EQ(ReadBytes(dir.List()), HeaderBytes());
-    generator.ObserveProgress([](std::uint64_t) { return true; });
     generator.Command1_Click();
     EXPECT_EQ(ReadBytes(dir.List()), ExpectedList(dir, kBasicTreeList));
     generator.Form_Unload();
