@@ -151,9 +151,9 @@ case_errors_and_warnings_leave_the_window_and_the_list_usable() {
 # A GUI program with its icon, version block and manifest. (That it needs no
 # DLL beyond the system's is the release suite's check.)
 case_the_executable_needs_only_the_system() {
-    x86_64-w64-mingw32-objdump -p "$program" | grep -Eq '^Subsystem[[:space:]]+00000002' ||
-        fail "not a GUI program" || return 1
-    local type
+    local headers type
+    headers="$(x86_64-w64-mingw32-objdump -p "$program")" || return 1
+    grep -Eq '^Subsystem[[:space:]]+00000002' <<<"$headers" || fail "not a GUI program" || return 1
     for type in 14 16 24; do
         wrestool -l --type=$type "$program" | grep -q . || fail "no resource of type $type" || return 1
     done
