@@ -100,5 +100,5 @@ iconv -f gbk -t utf-8 "$work/err" | grep -qF "obeygen-cli: not-in-code-page: Z:$
 expect 2 wine "$cli_exe" --rofsname 'x²'
 x86_64-w64-mingw32-objdump -p "$cli_exe" >"$work/headers"
 grep -q "Subsystem.*(Windows CUI)" "$work/headers" || fail "not a console program"
-for type in 14 16; do wrestool -l --type=$type "$cli_exe" | grep -q . || fail "no icon or version block"; done
+for type in 14 16; do [ -n "$(wrestool -l --type=$type "$cli_exe")" ] || fail "no icon or version block"; done
 echo "obeygen-cli.exe: the window's lines, code page problems, a console program with its resources"

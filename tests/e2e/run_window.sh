@@ -155,7 +155,7 @@ case_the_executable_needs_only_the_system() {
     headers="$(x86_64-w64-mingw32-objdump -p "$program")" || return 1
     grep -Eq '^Subsystem[[:space:]]+00000002' <<<"$headers" || fail "not a GUI program" || return 1
     for type in 14 16 24; do
-        wrestool -l --type=$type "$program" | grep -q . || fail "no resource of type $type" || return 1
+        [ -n "$(wrestool -l --type=$type "$program")" ] || fail "no resource of type $type" || return 1
     done
 }
 
