@@ -22,6 +22,7 @@
 // handled by program_files.h, once per platform. Problems and progress are
 // told to observers as the walk goes, on its own thread.
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -69,6 +70,12 @@ class ListGenerator {
     using ProgressObserver = std::function<bool(std::uint64_t filesListed)>;
     void ObserveProgress(ProgressObserver observer) { progress_ = std::move(observer); }
 
+    // At most this many threads read folders ahead of the walk; by default
+    // as many as the read-ahead finds worth it. 0 leaves each folder to the
+    // walk itself, one at a time. The list and the problems are the same
+    // either way.
+    void LimitReadAhead(std::size_t threads) { readAheadThreads_ = threads; }
+
     // Takes the lock of the list's folder (a second program there fails with
     // the platform's "busy" error, changing nothing), removes the program's own
     // leftover temporary files, refuses anything but a regular file or
@@ -115,6 +122,7 @@ class ListGenerator {
     ListPlaces places_;
     ClickSummary::Observer observer_;
     ProgressObserver progress_;
+    std::size_t readAheadThreads_ = SIZE_MAX;
     std::unique_ptr<ListLock> lock_;
     NativeString rootPath_;
     NativeString path_;  // the path being walked, shared by every level
