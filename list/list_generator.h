@@ -10,7 +10,9 @@
 //                   click ends (list_generator.cpp)
 //     WalkFolder      depth first, each folder's files before its subfolders;
 //                     a folder that fails is reported and the walk goes on
-//                     (walk_folder.cpp, reading folders through folder.h)
+//                     (walk_folder.cpp); its folders are read ahead of it by
+//                     a pool of threads (read_ahead.h), each read by
+//                     folder.h
 //     WriteFileEntry  one file's line (walk_folder.cpp, obey_format.h,
 //                     list_file.h)
 //   Form_Unload     lets the lock go (list_generator.cpp)

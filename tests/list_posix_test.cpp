@@ -2,6 +2,7 @@
 // special files, unreadable folders (as "nobody"), and depths past PATH_MAX
 // and past any stack. Names with any bytes are the random trees' part.
 #include <pthread.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -129,9 +130,15 @@ TEST(PosixWalk, DepthPastPathMaxAndPastTheStack) {
         return nullptr;
     };
     std::pair<const TestDirectory*, ClickSummary*> args{&dir, &summary};
+    // Few descriptors too: a walk must not hold one for each folder above it.
+    rlimit limit;
+    getrlimit(RLIMIT_NOFILE, &limit);
+    const rlimit few{64, limit.rlim_max};
+    setrlimit(RLIMIT_NOFILE, &few);
     pthread_t thread;
     ASSERT_EQ(pthread_create(&thread, &attributes, run, &args), 0);
     pthread_join(thread, nullptr);
+    setrlimit(RLIMIT_NOFILE, &limit);
     EXPECT_EQ(summary.ProblemCount(), 0u);
     EXPECT_EQ(ReadBytes(dir.List()), ExpectedList(dir, {relative + "f.txt"}));
 }

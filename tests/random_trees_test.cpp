@@ -46,7 +46,9 @@ std::uint32_t RandomFolder(std::mt19937_64& random, int depth, Tree& tree) {
     for (int file = 0; file < files; ++file) {
         tree.folders[index].push_back({RandomName(random, taken), EntryKind::kFile, 0});
     }
-    for (int folders = depth > 0 ? static_cast<int>(random() % 4) : 0; folders > 0; --folders) {
+    // Now and then many subfolders, read side by side.
+    const int folders = depth <= 0 ? 0 : static_cast<int>(random() % 20 == 0 ? 12 : random() % 4);
+    for (int folder = 0; folder < folders; ++folder) {
         const EntryKind kind = Host().linksAndFifos && random() % 4 == 0 ? EntryKind::kOutsideFolder
                                                                          : EntryKind::kFolder;
         std::string name = RandomName(random, taken);
@@ -81,6 +83,8 @@ TEST(RandomTrees, ListAndProblemsEqualTheModel) {
         WriteTree(tree, dir.Path().u8string());
 
         ListGenerator generator(dir.Native());
+        // Read ahead by the pool, and once in a while by the walk alone.
+        generator.LimitReadAhead(i % 4 == 0 ? 0 : 16);
         generator.Form_Load();
         const ClickSummary summary = generator.Command1_Click();
         generator.Form_Unload();
