@@ -281,7 +281,7 @@ table="$scratch/table"
     echo "Peers write the same lines in their own order; the program also sorts each folder."
     if ((share)); then
         echo "share: the $share_base tree through slowfs (FUSE, requests served in parallel), 1 ms"
-        echo "per folder opening and per listing; timed runs per tool: $share_runs, as one takes seconds."
+        echo "per folder opening and per listing; timed runs per tool: $share_runs."
     fi
     echo
     echo "heap allocations during one click (counting operator new):"
