@@ -3,7 +3,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <optional>
 #include <vector>
 
@@ -40,33 +39,33 @@ struct FolderListing {
     FileHandle handle;           // where the platform opens subfolders from, while it must
 };
 
-// Opens and reads folders for one walk, reusing the memory of folders done.
-// Defined by each platform.
+// Opens and reads folders into listings that are empty, or were cleared.
+// One reader per thread, as it holds the room for raw entries. Defined by
+// each platform.
 class FolderReader {
   public:
     FolderReader();
-    ~FolderReader();
     FolderReader(const FolderReader&) = delete;
     FolderReader& operator=(const FolderReader&) = delete;
 
+    // Whether a subfolder is opened by its full path, rather than from its
+    // parent's handle alone.
+    static bool OpensByPath();
+
     // The source folder, by its full path. Throws Error when it cannot be
     // opened.
-    std::unique_ptr<FolderListing> Open(NativeView path);
+    void Open(NativeView path, FolderListing& listing);
 
-    // The subfolder parent->folders.At(index), whose full path is path.
-    // Throws Error when it cannot be opened. The last subfolder opened lets
-    // the parent's handle go.
-    std::unique_ptr<FolderListing> OpenSubFolder(FolderListing& parent, std::size_t index,
-                                                 NativeView path);
-
-    // A folder done with, kept for its memory.
-    void Recycle(std::unique_ptr<FolderListing> listing) noexcept;
+    // The subfolder parent.folders.At(index), whose full path is path (read
+    // only where OpensByPath). Throws Error when it cannot be opened. The
+    // parent's handle must stay open until this returns; several threads may
+    // open subfolders of one parent at once.
+    void OpenSubFolder(const FolderListing& parent, std::size_t index, NativeView path,
+                       FolderListing& listing);
 
   private:
-    std::unique_ptr<FolderListing> Take();
     // Reads the folder just opened as handle, whose full path is path.
-    std::unique_ptr<FolderListing> Read(NativeHandle handle, NativeView path);
+    void Read(NativeHandle handle, NativeView path, FolderListing& listing);
 
-    std::vector<std::unique_ptr<FolderListing>> spare_;
     std::vector<char> buffer_;  // the platform's room for raw entries
 };

@@ -101,40 +101,38 @@ void NativeHandleTraits::Close(NativeHandle handle) {
 
 FolderReader::FolderReader() : buffer_(kReadBufferSize) {}
 
-std::unique_ptr<FolderListing> FolderReader::Open(NativeView path) {
+bool FolderReader::OpensByPath() {
+    return false;
+}
+
+void FolderReader::Open(NativeView path, FolderListing& listing) {
     try {
-        return Read(OpenFolderAt(AT_FDCWD, NativeString(path).c_str()), path);
+        Read(OpenFolderAt(AT_FDCWD, NativeString(path).c_str()), path, listing);
     } catch (Error& error) {
         throw error.At(path);
     }
 }
 
 // Opened relative to the parent, so that no path length limit applies.
-std::unique_ptr<FolderListing> FolderReader::OpenSubFolder(FolderListing& parent, std::size_t index,
-                                                           NativeView path) {
+void FolderReader::OpenSubFolder(const FolderListing& parent, std::size_t index,
+                                 NativeView /*path*/, FolderListing& listing) {
     // Names come from the list, where each ends in NUL.
-    const int fd = OpenFolderAt(parent.handle.Get(), parent.folders.At(index).data());
-    if (index + 1 == parent.folders.Size()) {
-        parent.handle.Reset();
-    }
-    return Read(fd, path);
+    Read(OpenFolderAt(parent.handle.Get(), parent.folders.At(index).data()), {}, listing);
 }
 
-std::unique_ptr<FolderListing> FolderReader::Read(NativeHandle fd, NativeView /*path*/) {
-    std::unique_ptr<FolderListing> listing = Take();
-    listing->handle.Reset(fd);
+void FolderReader::Read(NativeHandle fd, NativeView /*path*/, FolderListing& listing) {
+    listing.handle.Reset(fd);
     struct stat st;
     if (::fstat(fd, &st) != 0) {
         throw LastError();
     }
-    listing->id =
+    listing.id =
         FolderId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
-    ReserveFor(st, listing->files);
-    ReadEntries(*listing, buffer_);
+    ReserveFor(st, listing.files);
+    ReadEntries(listing, buffer_);
     // A folder without subfolders opens nothing from its handle: a deep
     // chain holds one descriptor per folder that still has some to open.
-    if (listing->folders.Empty()) {
-        listing->handle.Reset();
+    if (listing.folders.Empty()) {
+        listing.handle.Reset();
     }
-    return listing;
 }

@@ -95,9 +95,13 @@ void NativeHandleTraits::Close(NativeHandle handle) {
 
 FolderReader::FolderReader() = default;
 
+bool FolderReader::OpensByPath() {
+    return true;
+}
+
 // A missing source folder is a path not found, whichever step of it is
 // missing, and so is a file in its place.
-std::unique_ptr<FolderListing> FolderReader::Open(NativeView path) {
+void FolderReader::Open(NativeView path, FolderListing& listing) {
     const std::wstring folder = ExtendedPath(path);
     const DWORD attributes = GetFileAttributesW(folder.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
@@ -110,29 +114,26 @@ std::unique_ptr<FolderListing> FolderReader::Open(NativeView path) {
         throw MissingFolderError().At(path);
     }
     try {
-        return Read(OpenFolderHandle(folder).Release(), folder);
+        Read(OpenFolderHandle(folder).Release(), folder, listing);
     } catch (Error& error) {
         throw error.At(path);
     }
 }
 
 // Every folder is opened by the path its listing gave, never normalised.
-std::unique_ptr<FolderListing> FolderReader::OpenSubFolder(FolderListing& /*parent*/,
-                                                           std::size_t /*index*/, NativeView path) {
+void FolderReader::OpenSubFolder(const FolderListing& /*parent*/, std::size_t /*index*/,
+                                 NativeView path, FolderListing& listing) {
     const std::wstring folder = ExtendedPath(path);
-    return Read(OpenFolderHandle(folder).Release(), folder);
+    Read(OpenFolderHandle(folder).Release(), folder, listing);
 }
 
-std::unique_ptr<FolderListing> FolderReader::Read(NativeHandle handle, NativeView path) {
+void FolderReader::Read(NativeHandle handle, NativeView path, FolderListing& listing) {
     FileHandle folder(handle);
     BY_HANDLE_FILE_INFORMATION info;
     if (!GetFileInformationByHandle(folder.Get(), &info)) {
         throw LastError();
     }
-    std::unique_ptr<FolderListing> listing = Take();
-    listing->id.volume = info.dwVolumeSerialNumber;
-    listing->id.index =
-        (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
-    ReadEntries(*listing, std::wstring(path));
-    return listing;
+    listing.id.volume = info.dwVolumeSerialNumber;
+    listing.id.index = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    ReadEntries(listing, std::wstring(path));
 }

@@ -122,8 +122,8 @@ ListGenerator::Start ListGenerator::Begin() {
 ClickSummary ListGenerator::Click(bool afresh, ReplacementFile* backup) {
     ClickSummary summary(observer_);
     const NativeString source = FullPath(SourcePath());
-    FolderReader reader;
-    std::unique_ptr<FolderListing> root = reader.Open(source);
+    ReadAhead ahead(readAheadThreads_);
+    FolderListing* root = ahead.OpenRoot(source);
     // Not trimmed: a full path begins with a separator or a drive, and a
     // source folder whose name ends in a space keeps it, so that the image
     // paths are cut after it.
@@ -142,7 +142,7 @@ ClickSummary ListGenerator::Click(bool afresh, ReplacementFile* backup) {
         // whose lines are not its files.
         summary.Add(ProblemKind::kLineBreakInName, path_, {});
     } else {
-        WalkFolder(std::move(root), reader, list, summary);
+        WalkFolder(root, ahead, list, summary);
     }
     list.Flush();
     if (backup != nullptr) {

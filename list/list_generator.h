@@ -33,6 +33,7 @@
 #include "list_file.h"
 #include "native_text.h"
 #include "program_files.h"
+#include "read_ahead.h"
 
 // What a generator lists, where the list goes and the header it opens with.
 // Relative paths are taken from the working directory.
@@ -113,8 +114,7 @@ class ListGenerator {
     Start Begin();
     ClickSummary Click(bool afresh, ReplacementFile* backup);
     void CopyCurrentList(ListFile& list);
-    void WalkFolder(std::unique_ptr<FolderListing> folder, FolderReader& reader, ListFile& list,
-                    ClickSummary& summary);
+    void WalkFolder(FolderListing* folder, ReadAhead& ahead, ListFile& list, ClickSummary& summary);
     void WriteFolderFiles(const FolderListing& folder, ListFile& list, ClickSummary& summary);
     void WriteFileEntry(NativeView path, ListFile& list, ClickSummary& summary);
     void ReportProgress(const ClickSummary& summary) const;

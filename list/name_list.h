@@ -31,6 +31,11 @@ class NameList {
     void Sort();
 
     std::size_t Size() const { return entries_.size(); }
+
+    // The memory the list holds, used or kept for reuse.
+    std::size_t Capacity() const {
+        return arena_.capacity() * sizeof(NativeChar) + entries_.capacity() * sizeof(Entry);
+    }
     bool Empty() const { return entries_.empty(); }
 
     // Valid until the list is next changed.

@@ -14,7 +14,7 @@ constexpr std::size_t kPrefetchAhead = 8;
 constexpr std::size_t kFilesBetweenReports = 4096;
 
 struct WalkLevel {
-    std::unique_ptr<FolderListing> folder;
+    FolderListing* folder;
     std::size_t pathLength;
     std::size_t nextFolder;
 };
@@ -26,19 +26,20 @@ struct WalkLevel {
 // tree can overflow the stack, and their identities in a set, so that a link
 // back to one of them is found at once at any depth. A folder that cannot be
 // opened or read in full is reported and the walk goes on with the next.
-void ListGenerator::WalkFolder(std::unique_ptr<FolderListing> folder, FolderReader& reader,
-                               ListFile& list, ClickSummary& summary) {
+void ListGenerator::WalkFolder(FolderListing* folder, ReadAhead& ahead, ListFile& list,
+                               ClickSummary& summary) {
     std::vector<WalkLevel> chain;
     std::unordered_set<FolderId, FolderIdHash> onChain;
     for (;;) {
         if (folder != nullptr) {
             WriteFolderFiles(*folder, list, summary);
             if (folder->error || folder->folders.Empty()) {
-                reader.Recycle(std::move(folder));
+                ahead.Done(folder);
             } else {
                 onChain.insert(folder->id);
-                chain.push_back(WalkLevel{std::move(folder), path_.size(), 0});
+                chain.push_back(WalkLevel{folder, path_.size(), 0});
             }
+            folder = nullptr;
         }
         if (chain.empty()) {
             return;
@@ -46,7 +47,7 @@ void ListGenerator::WalkFolder(std::unique_ptr<FolderListing> folder, FolderRead
         WalkLevel& level = chain.back();
         if (level.nextFolder == level.folder->folders.Size()) {
             onChain.erase(level.folder->id);
-            reader.Recycle(std::move(level.folder));
+            ahead.Done(level.folder);
             chain.pop_back();
             continue;
         }
@@ -60,14 +61,15 @@ void ListGenerator::WalkFolder(std::unique_ptr<FolderListing> folder, FolderRead
             continue;
         }
         try {
-            folder = reader.OpenSubFolder(*level.folder, index, path_);
+            folder = ahead.OpenSubFolder(*level.folder, index);
         } catch (const Error& error) {
             summary.Add(ProblemKind::kFolderIncomplete, path_, error.Description());
             continue;
         }
         if (onChain.count(folder->id) != 0) {
             summary.Add(ProblemKind::kFolderLoop, path_, {});
-            reader.Recycle(std::move(folder));
+            ahead.Done(folder);
+            folder = nullptr;
         }
     }
 }

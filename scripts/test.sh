@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
 # Sets up a fresh Debian machine, builds the Linux and Windows targets with
 # their tests, and runs every test with CTest: the unit tests natively and
-# under Wine, the end-to-end suites, and the unit tests once more built with
-# AddressSanitizer and UndefinedBehaviorSanitizer. Prints each CTest summary,
-# then one closing line: "N passed, N failed"; exits non-zero on any failure.
+# under Wine, the end-to-end suites, and the unit tests twice more, built with
+# AddressSanitizer and UndefinedBehaviorSanitizer, and with ThreadSanitizer.
+# Prints each CTest summary, then one closing line: "N passed, N failed"; exits non-zero on any failure.
 set -uo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
 jobs="${OBEY_JOBS:-$(nproc)}"
-presets=(linux windows linux-asan)
+presets=(linux windows linux-asan linux-tsan)
 
 "$root/scripts/setup.sh" || { echo "0 passed, 1 failed"; exit 1; }
 
