@@ -38,28 +38,40 @@ void PrintSummary(int click, const ClickSummary& summary) {
     }
 }
 
-// A whole number of clicks, digits only, at most a million.
-bool ParseClicks(const std::string& text, int* clicks) {
+// A whole number, digits only, at most the limit (below ten million).
+bool ParseCount(const NativeString& argument, int limit, int* count) {
+    const std::string text = DisplayText(argument);
     if (text.empty() || text.size() > 7 ||
         text.find_first_not_of("0123456789") != std::string::npos) {
         return false;
     }
-    *clicks = std::stoi(text);
-    return *clicks <= 1000000;
+    *count = std::stoi(text);
+    return *count <= limit;
 }
 
 }  // namespace
 
-int RunDrive(const std::vector<NativeString>& arguments) {
+int RunDrive(std::vector<NativeString> arguments) {
     int clicks = 1;
-    if (arguments.empty() || arguments.size() > 2 || arguments[0].empty() ||
-        (arguments.size() == 2 && !ParseClicks(DisplayText(arguments[1]), &clicks))) {
+    int readThreads = -1;  // the read-ahead's own choice
+    bool usable = true;
+    if (!arguments.empty() && DisplayText(arguments[0]) == "--read-threads") {
+        usable = arguments.size() >= 2 && ParseCount(arguments[1], 1024, &readThreads);
+        arguments.erase(arguments.begin(), arguments.begin() + (usable ? 2 : 1));
+    }
+    if (!usable || arguments.empty() || arguments.size() > 2 || arguments[0].empty() ||
+        (arguments.size() == 2 && !ParseCount(arguments[1], 1000000, &clicks))) {
         std::fprintf(stderr,
-                     "usage: obey_drive DIR [CLICKS]\n"
+                     "usage: obey_drive [--read-threads N] DIR [CLICKS]\n"
+                     "  N: 0 to 1024 threads reading folders ahead of the walk, 0 for none,\n"
+                     "     by default as many as the read-ahead finds worth it\n"
                      "  DIR: the program directory; CLICKS: 0 to 1000000, default 1\n");
         return 2;
     }
     ListGenerator generator(arguments[0]);
+    if (readThreads >= 0) {
+        generator.LimitReadAhead(static_cast<std::size_t>(readThreads));
+    }
     const char* step = "load";
     try {
         generator.Form_Load();

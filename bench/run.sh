@@ -1,16 +1,18 @@
 #!/usr/bin/env bash
-# Times the program's list generation (obey_drive) against GNU find and bfs
-# writing the same lines for the same trees, warm cache, taking turns run by
-# run, and prints one table of medians; the full run saves it with the
-# machine's description under bench/results/.
+# Times the program's list generation (obey_drive, with its read-ahead and
+# as the one-thread walk) against GNU find and bfs writing the same lines for
+# the same trees, warm cache, taking turns run by run, and prints one table of
+# medians; the full run saves it with the machine's description under
+# bench/results/. The tree "share" is the small tree seen through slowfs, which
+# holds back every folder opening and listing by 1 ms, as a network share does.
 #
-#   bench/run.sh [--quick] [--runs N] [--trees "small large wide deep"]
+#   bench/run.sh [--quick] [--runs N] [--trees "small large wide deep share"]
 #                [--build DIR] [--work DIR]
 #
-# --quick uses seconds-long trees in a temporary folder, checks every output
-# and the allocation bound, and saves nothing: it proves the benchmark works.
-# Every run of every tool is checked; any wrong list or failing tool ends the
-# script with status 1.
+# --quick uses seconds-long trees in a temporary folder (the share over the
+# tiny tree), checks every output and the allocation bound, and saves nothing:
+# it proves the benchmark works. Every run of every tool is checked; any wrong
+# list or failing tool ends the script with status 1.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 
@@ -33,10 +35,15 @@ while (($#)); do
 done
 if ((quick)); then
     runs="${runs:-3}"
-    trees="${trees:-tiny tiny-wide tiny-deep}"
+    trees="${trees:-tiny tiny-wide tiny-deep share}"
+    share_base=tiny
+    share_runs=1
 else
     runs="${runs:-21}"
-    trees="${trees:-small large wide deep}"
+    trees="${trees:-small large wide deep share}"
+    share_base=small
+    # A run on the share takes seconds.
+    share_runs=$((runs < 5 ? runs : 5))
 fi
 
 fail() {
@@ -44,23 +51,49 @@ fail() {
     exit 1
 }
 
+share=0
+[[ " $trees " == *" share "* ]] && share=1
 for tool in find bfs /usr/bin/time; do
     command -v "$tool" >/dev/null || fail "$tool is missing (scripts/setup.sh installs it)"
 done
+((share)) && { command -v fusermount3 >/dev/null || fail "fusermount3 is missing (scripts/setup.sh installs fuse3)"; }
 
 # A build of its own, without the tests, unless one is named.
 if [ ! -f "$build/CMakeCache.txt" ]; then
     cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DOBEY_BUILD_TESTS=OFF \
         -DOBEY_BUILD_WINDOW=OFF >/dev/null
 fi
-cmake --build "$build" -j "$(nproc)" --target obey_drive obeygen-cli make_trees alloc_probe >/dev/null
+targets=(obey_drive obeygen-cli make_trees alloc_probe)
+if ((share)); then
+    # The build makes slowfs only where it found libfuse3.
+    grep -q '^FUSE3_FOUND:INTERNAL=1$' "$build/CMakeCache.txt" ||
+        fail "$build has no slowfs for the share: libfuse3 is missing (scripts/setup.sh installs libfuse3-dev)"
+    targets+=(slowfs)
+fi
+cmake --build "$build" -j "$(nproc)" --target "${targets[@]}" >/dev/null
 drive="$build/obey_drive"
 cli="$build/cli/obeygen-cli"
 make_trees="$build/bench/make_trees"
 alloc_probe="$build/bench/alloc_probe"
+slowfs="$build/slowfs"
 
 scratch="$(mktemp -d)"
-trap 'rm -rf "$scratch"' EXIT
+scratch="$(cd "$scratch" && pwd -P)"
+share_mount=""
+share_pid=""
+# No mount is left behind, however the script ends.
+cleanup() {
+    if [ -n "$share_mount" ]; then
+        fusermount3 -u "$share_mount" 2>/dev/null ||
+            { fusermount3 -uz "$share_mount" 2>/dev/null; kill "$share_pid" 2>/dev/null; }
+        wait "$share_pid" 2>/dev/null || true
+    fi
+    rm -rf "$scratch"
+}
+trap cleanup EXIT
+trap 'exit 129' HUP
+trap 'exit 130' INT
+trap 'exit 143' TERM
 if [ -z "$work" ]; then
     if ((quick)); then
         work="$scratch/trees"
@@ -80,6 +113,27 @@ tree_dir() {
         "$make_trees" "$kind" "$dir" >&2 || fail "building the $kind tree failed"
     fi
     echo "$dir"
+}
+
+# Mounts TREE/ROFS through slowfs at DIR/ROFS, 1 ms per folder opening and
+# per listing, and writes DIR/expected.obey: TREE's expected list with DIR in
+# its host paths.
+mount_share() {
+    local tree="$1" dir="$2" attempt
+    mkdir -p "$dir/ROFS"
+    share_mount="$dir/ROFS"
+    "$slowfs" "$tree/ROFS" "$share_mount" 1 1 >/dev/null 2>"$scratch/slowfs.err" &
+    share_pid=$!
+    for ((attempt = 0; attempt < 100; ++attempt)); do
+        mountpoint -q "$share_mount" && break
+        kill -0 "$share_pid" 2>/dev/null || fail "slowfs failed: $(cat "$scratch/slowfs.err")"
+        sleep 0.05
+    done
+    mountpoint -q "$share_mount" || fail "slowfs did not mount $share_mount in 5 s"
+    old="file=$tree/ROFS/" new="file=$dir/ROFS/" LC_ALL=C awk '
+        BEGIN { old = ENVIRON["old"]; new = ENVIRON["new"] }
+        index($0, old) == 1 { $0 = new substr($0, length(old) + 1) }
+        { print }' "$tree/expected.obey" >"$dir/expected.obey"
 }
 
 # The peers cannot give the program's order, so their lines are checked as a
@@ -113,15 +167,17 @@ timed() {
 run_tool() {
     local tool="$1" dir="$2" files="$3" result
     case "$tool" in
-        program)
+        program | one-thread)
+            local threads=()
+            [ "$tool" = one-thread ] && threads=(--read-threads 0)
             # A list left by the run before would be copied to the backup.
             rm -f "$dir/ROFS.obey" "$dir/ROFS_bak.obey"
-            result="$(timed "$scratch/report" "$drive" "$dir")" ||
-                fail "obey_drive failed on $dir: $(head -3 "$scratch/report")"
+            result="$(timed "$scratch/report" "$drive" "${threads[@]}" "$dir")" ||
+                fail "obey_drive ${threads[*]} failed on $dir: $(head -3 "$scratch/report")"
             cmp -s "$dir/ROFS.obey" "$dir/expected.obey" ||
-                fail "the program's list of $(basename "$dir") differs from the expected list"
+                fail "the $tool list of $(basename "$dir") differs from the expected list"
             grep -qx "click 1: $files file lines, 0 problems" "$scratch/report" ||
-                fail "obey_drive reported: $(head -3 "$scratch/report")"
+                fail "obey_drive ${threads[*]} reported: $(head -3 "$scratch/report")"
             ;;
         cli)
             rm -f "$dir/ROFS.obey" "$dir/ROFS_bak.obey"
@@ -145,13 +201,24 @@ median() {
         print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
 }
 
-tools=(program cli find bfs)
-declare -A wall user sys rss spread ratio allocations files folders
+declare -A wall user sys rss spread ratio allocations files folders kind_tools
 load_before="$(cut -d' ' -f1-3 /proc/loadavg)"
 
 for kind in $trees; do
-    dir="$(tree_dir "$kind")"
-    read -r _ _ files[$kind] folders[$kind] <"$dir/tree.done"
+    if [ "$kind" = share ]; then
+        tree="$(tree_dir "$share_base")"
+        dir="$scratch/share"
+        mount_share "$tree" "$dir"
+        tools=(program one-thread find bfs)
+        turns=$share_runs
+    else
+        tree="$(tree_dir "$kind")"
+        dir="$tree"
+        tools=(program one-thread cli find bfs)
+        turns=$runs
+    fi
+    kind_tools[$kind]="${tools[*]}"
+    read -r _ _ files[$kind] folders[$kind] <"$tree/tree.done"
     # Warm the cache and check the peers' lines once; the program is checked
     # at every run.
     for tool in "${tools[@]}"; do
@@ -161,7 +228,7 @@ for kind in $trees; do
     check_peer bfs "$dir/bfs.out" "$dir"
 
     declare -A w=() u=() s=() m=()
-    for ((run = 0; run < runs; ++run)); do
+    for ((run = 0; run < turns; ++run)); do
         for tool in "${tools[@]}"; do
             # A failed check exits only the command substitution: pass it on.
             line="$(run_tool "$tool" "$dir" "${files[$kind]}")" || exit 1
@@ -184,6 +251,8 @@ for kind in $trees; do
                 awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }')"
         fi
     done
+    # The share's allocations are its tree's, probed where it is listed itself.
+    [ "$kind" = share ] && continue
     probe="$("$alloc_probe" "$dir")" || fail "alloc_probe failed on $dir"
     [ "$(cut -d' ' -f3-7 <<<"$probe")" = "${files[$kind]} file lines, 0 problems" ] ||
         fail "alloc_probe reported: $probe"
@@ -193,25 +262,31 @@ load_after="$(cut -d' ' -f1-3 /proc/loadavg)"
 
 table="$scratch/table"
 {
-    printf '%-10s %-8s %10s %10s %8s %8s %9s %7s\n' \
+    printf '%-10s %-10s %10s %11s %8s %8s %9s %7s\n' \
         tree tool "wall ms" "min-max" "user ms" "sys ms" "RSS MiB" ratio
     for kind in $trees; do
-        for tool in "${tools[@]}"; do
+        for tool in ${kind_tools[$kind]}; do
             key="$kind $tool"
             read -r low high <<<"${spread[$key]}"
-            printf '%-10s %-8s %10.1f %10s %8.0f %8.0f %9.2f %7s\n' "$kind" "$tool" \
+            printf '%-10s %-10s %10.1f %11s %8.0f %8.0f %9.2f %7s\n' "$kind" "$tool" \
                 "${wall[$key]}" "$(printf '%.0f-%.0f' "$low" "$high")" "${user[$key]}" \
                 "${sys[$key]}" "$(awk -v k="${rss[$key]}" 'BEGIN { print k / 1024 }')" \
                 "$(printf "%s" "${ratio[$key]:-}" | awk "NF { printf \"%.2f\", \$1 }")"
         done
     done
     echo
-    echo "wall: median of $runs runs per tool, taking turns (program, cli, find, bfs) run by run,"
-    echo "warm cache; ratio: median over the runs of program wall / peer wall in the same turn."
+    echo "wall: median of $runs runs per tool, taking turns (program, one-thread, cli, find, bfs)"
+    echo "run by run, warm cache; ratio: median over the runs of program wall / peer wall in the"
+    echo "same turn. one-thread: obey_drive --read-threads 0, the walk reading every folder itself."
     echo "Peers write the same lines in their own order; the program also sorts each folder."
+    if ((share)); then
+        echo "share: the $share_base tree through slowfs (FUSE, requests served in parallel), 1 ms"
+        echo "per folder opening and per listing; timed runs per tool: $share_runs."
+    fi
     echo
     echo "heap allocations during one click (counting operator new):"
     for kind in $trees; do
+        [ -n "${allocations[$kind]:-}" ] || continue
         awk -v k="$kind" -v a="${allocations[$kind]}" -v f="${files[$kind]}" -v d="${folders[$kind]}" \
             'BEGIN { printf "  %-10s %8d allocations  %7d files  %6d folders  %.3f per file  %.2f per folder\n",
                      k, a, f, d, a / f, a / d }'
@@ -241,23 +316,28 @@ done
 if ((!quick)); then
     mib() { awk -v k="$1" 'BEGIN { printf "%.2f", k / 1024 }'; }
     for kind in $trees; do
+        # The read-ahead pays where folders are slow to open and list, and
+        # costs nothing where they are not.
         case "$kind" in
-            large) limits="find 0.6 bfs 0.9" ;;
-            wide) limits="find 0.5 bfs 1.1" ;;
-            deep) limits="find 1.0" ;;
+            large) limits="one-thread 1/1.3 find 0.6 bfs 0.65" ;;
+            wide) limits="one-thread 1.05 find 0.5 bfs 1.1" ;;
+            deep) limits="one-thread 1.05 find 1.0" ;;
+            share) limits="one-thread 1/3 bfs 1/3" ;;
             *) limits="" ;;
         esac
-        # The command-line program does what the driver does.
         set -- $limits
-        verdict "$kind: obeygen-cli wall $(awk -v r="${ratio[$kind cli]}" 'BEGIN { printf "%.3f", 1 / r }') of obey_drive's (at most 1.1)" \
-            "$(awk -v r="${ratio[$kind cli]}" 'BEGIN { print (1 / r <= 1.1) ? 1 : 0 }')"
+        if [ -n "${ratio[$kind cli]:-}" ]; then
+            # The command-line program does what the driver does.
+            verdict "$kind: obeygen-cli wall $(awk -v r="${ratio[$kind cli]}" 'BEGIN { printf "%.3f", 1 / r }') of obey_drive's (at most 1.1)" \
+                "$(awk -v r="${ratio[$kind cli]}" 'BEGIN { print (1 / r <= 1.1) ? 1 : 0 }')"
+        fi
         while (($#)); do
             verdict "$kind: wall $(printf '%.3f' "${ratio[$kind $1]}") of $1's (at most $2)" \
-                "$(le "${ratio[$kind $1]}" "$2")"
+                "$(le "${ratio[$kind $1]}" "$(awk "BEGIN { print $2 }")")"
             shift 2
         done
         case "$kind" in
-            wide) limit=16 ;;
+            wide | share) limit=16 ;;
             *) limit=8 ;;
         esac
         verdict "$kind: peak RSS $(mib "${rss[$kind program]}") MiB (at most $limit)" \
