@@ -231,7 +231,8 @@ void ReadAhead::Publish(Folder& folder) {
     }
 }
 
-// Waits, with the lock held, until a subfolder claimed by a worker is read.
+// Waits, on the walk's thread with the lock held, until a subfolder claimed
+// by a worker is read.
 void ReadAhead::WaitWhileReading(Subfolder& subfolder, std::unique_lock<std::mutex>& lock) {
     // While reads are quick the walk reads ahead itself rather than sleep:
     // a sleep and a wake cost more than a folder's reading.
@@ -303,7 +304,8 @@ void ReadAhead::CloseReleased(std::unique_lock<std::mutex>& lock) {
 }
 
 // Back among the spares, with what was read ahead beneath it; folders in
-// flight beneath it are waited for. Called with the lock held.
+// flight beneath it are waited for. Called with the lock held, on the walk's
+// thread unless nothing can be beneath it.
 void ReadAhead::Drop(Folder& folder, std::unique_lock<std::mutex>& lock) {
     folder.dropping = true;
     claimable_.erase(&folder);

@@ -25,9 +25,10 @@
 // reads itself. At most a fixed number of folders, and of bytes of names,
 // wait read ahead of the walk, so that memory stays bounded on any tree.
 //
-// The threads start with the first folder that has subfolders, one per
-// core, and more while the walk waits long for folders in flight, as it
-// does on a drive where each listing costs a round trip.
+// The threads start with the first folder that has subfolders, one per core
+// but one, as the walk reads ahead too rather than wait while reads are
+// quick; more start, up to 16, while reads take a millisecond or more, as
+// on a drive where each listing costs a round trip.
 class ReadAhead {
   public:
     // Up to threads threads; 0 leaves every folder to the walk.
