@@ -34,12 +34,12 @@ cmp ROFS.obey window.obey || fail "the list differs from the window's"
 [ "$(cat "$work/err")" = "obeygen-cli: listed 4 files into $work/t/ROFS.obey" ] || fail "summary line"
 [ ! -s "$work/out" ] || fail "output on success"
 
-# Each problem kind, exit 3; the folder whose listing fails is read third.
+# Each problem kind, exit 3; the listing of a fails.
 mkfifo ROFS/fifo
 ln -s .. ROFS/c/up
 touch "ROFS/line
 break"
-expect 3 strace -f -o /dev/null -e trace=getdents64 -e inject=getdents64:error=EIO:when=3 "$cli"
+expect 3 strace -f -o /dev/null -P "$work/t/ROFS/a" -e trace=getdents64 -e inject=getdents64:error=EIO "$cli"
 has "obeygen-cli: skipped-folder: $work/t/ROFS/a: Input/output error"
 has "obeygen-cli: not-regular-file: $work/t/ROFS/fifo"
 has "obeygen-cli: folder-loop: $work/t/ROFS/c/up"

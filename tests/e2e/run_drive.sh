@@ -29,8 +29,8 @@ lines() {
         printf 'file=%s%s    %s\r\n' "$base" "$image" "$image"
     done
 }
-# A tree where files come before folders and a folder's files are read by
-# the walk's third getdents64 call, after the list's temporary file exists.
+# A tree where files come before folders, and the folder a is walked after
+# the list's temporary file exists, whichever thread reads it.
 tree() {
     mkdir -p "$1/ROFS/a/b" "$1/ROFS/c"
     echo x >"$1/ROFS/top.txt"
@@ -40,7 +40,7 @@ tree() {
 }
 files=(top.txt a/one.txt a/b/two.txt c/three.txt)
 # Holds the driver in its click, at the first listing of a subfolder.
-paused() { strace -f -o /dev/null -e trace=getdents64 -e inject=getdents64:delay_enter=3000000:when=3 "$@"; }
+paused() { strace -f -o /dev/null -P "$2/ROFS/a" -e trace=getdents64 -e inject=getdents64:delay_enter=3000000 "$@"; }
 
 # Arguments: no list is ever written for a mistyped command.
 for args in "" "$work 12abc" "$work 99999999999" "$work -1"; do
@@ -95,7 +95,7 @@ status=$?; set -e
 same "$work/two/ROFS.obey" "$work/header" "the list after a refused write"
 
 # A folder whose listing fails midway is reported; the rest is listed.
-strace -f -o /dev/null -e trace=getdents64 -e inject=getdents64:error=EIO:when=3 \
+strace -f -o /dev/null -P "$work/two/ROFS/a" -e trace=getdents64 -e inject=getdents64:error=EIO \
     "$drive" "$work/two" >"$work/out"
 grep -q "folder not fully listed: $work/two/ROFS/a: Input/output error" "$work/out" ||
     fail "a failed listing was not reported"
