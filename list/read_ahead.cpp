@@ -29,6 +29,9 @@ constexpr int kSlowReadsToGrow = 4;
 constexpr std::size_t kPlaceLevels = 16;
 constexpr std::uint32_t kEndOfPlace = std::numeric_limits<std::uint32_t>::max();
 
+// How far up a folder read ahead is looked for among its own ancestors.
+constexpr std::size_t kLoopLookUp = 64;
+
 // A folder done keeps at most this much room for names, for reuse: a few
 // wide folders must not leave every spare folder wide.
 constexpr std::size_t kKeepBytes = 256 * 1024;
@@ -49,6 +52,7 @@ struct ReadAhead::Folder : FolderListing {
     std::array<std::uint32_t, kPlaceLevels> place;
     std::size_t depth = 0;
     std::uint64_t serial = 0;
+    Folder* parent = nullptr;           // lives at least as long
     std::vector<Subfolder> subfolders;  // when its subfolders may be read ahead
     std::size_t nextClaim = 0;          // its first subfolder no one has claimed
     std::size_t opening = 0;            // openings of its subfolders under way
@@ -173,6 +177,7 @@ ReadAhead::Folder* ReadAhead::Take(Folder* parent, std::size_t index) {
     }
     folder->place.fill(kEndOfPlace);
     folder->depth = 0;
+    folder->parent = parent;
     if (parent != nullptr) {
         folder->place = parent->place;
         folder->depth = parent->depth + 1;
@@ -205,7 +210,8 @@ std::exception_ptr ReadAhead::Read(const Folder& parent, std::size_t index, Fold
 // Offers the subfolders of a folder just read to the pool, unless nothing
 // beneath it will be walked. Called with the lock held.
 void ReadAhead::Publish(Folder& folder) {
-    if (maxThreads_ == 0 || folder.dropping || folder.error || folder.folders.Empty()) {
+    if (maxThreads_ == 0 || folder.dropping || folder.error || folder.folders.Empty() ||
+        RepeatsAncestor(folder)) {
         Release(folder);
         return;
     }
@@ -229,6 +235,20 @@ void ReadAhead::Publish(Folder& folder) {
         folder.subfolders.clear();
         claimable_.erase(&folder);
     }
+}
+
+// A folder that is one of the folders above it is a loop, which the walk
+// refuses: reading beneath it would only read the same folders again. Far
+// up, the walk alone finds it. Called with the lock held.
+bool ReadAhead::RepeatsAncestor(const Folder& folder) const {
+    std::size_t steps = 0;
+    for (const Folder* above = folder.parent; above != nullptr && steps < kLoopLookUp;
+         above = above->parent, ++steps) {
+        if (above->id == folder.id) {
+            return true;
+        }
+    }
+    return false;
 }
 
 // Waits, on the walk's thread with the lock held, until a subfolder claimed

@@ -62,6 +62,7 @@ class ReadAhead {
     static std::exception_ptr Read(const Folder& parent, std::size_t index, Folder& child,
                                    FolderReader& reader);
     void Publish(Folder& folder);
+    bool RepeatsAncestor(const Folder& folder) const;
     void Release(Folder& parent);
     void CloseReleased(std::unique_lock<std::mutex>& lock);
     void WaitWhileReading(Subfolder& subfolder, std::unique_lock<std::mutex>& lock);
