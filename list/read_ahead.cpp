@@ -115,7 +115,7 @@ FolderListing* ReadAhead::OpenSubFolder(FolderListing& parentListing, std::size_
         if (parent.nextClaim <= index) {
             parent.nextClaim = index + 1;
             if (parent.nextClaim >= parent.subfolders.size()) {
-                claimable_.erase(&parent);
+                Unclaimable(parent);
             }
         }
         ++parent.opening;
@@ -217,7 +217,7 @@ void ReadAhead::Publish(Folder& folder) {
     }
     try {
         folder.subfolders.assign(folder.folders.Size(), Subfolder{});
-        claimable_.insert(&folder);
+        Claimable(folder);
         // As many workers as there are subfolders to claim, not all of them.
         for (std::size_t i = 0; HasWork() && i < std::min(idle_, folder.subfolders.size()); ++i) {
             work_.notify_one();
@@ -233,7 +233,30 @@ void ReadAhead::Publish(Folder& folder) {
     } catch (const std::bad_alloc&) {
         // Then the walk reads them itself.
         folder.subfolders.clear();
-        claimable_.erase(&folder);
+        Unclaimable(folder);
+    }
+}
+
+// Into the set of folders with subfolders to claim, and out of it, reusing
+// the set's nodes: a walk reaches the heap for them only while the set grows.
+void ReadAhead::Claimable(Folder& folder) {
+    if (spareNodes_.empty()) {
+        claimable_.insert(&folder);
+    } else {
+        spareNodes_.back().value() = &folder;
+        claimable_.insert(std::move(spareNodes_.back()));
+        spareNodes_.pop_back();
+    }
+}
+
+void ReadAhead::Unclaimable(Folder& folder) noexcept {
+    auto node = claimable_.extract(&folder);
+    if (!node.empty()) {
+        try {
+            spareNodes_.push_back(std::move(node));
+        } catch (const std::bad_alloc&) {
+            // Freed with the handle, then.
+        }
     }
 }
 
@@ -328,7 +351,7 @@ void ReadAhead::CloseReleased(std::unique_lock<std::mutex>& lock) {
 // thread unless nothing can be beneath it.
 void ReadAhead::Drop(Folder& folder, std::unique_lock<std::mutex>& lock) {
     folder.dropping = true;
-    claimable_.erase(&folder);
+    Unclaimable(folder);
     for (Subfolder& subfolder : folder.subfolders) {
         WaitWhileReading(subfolder, lock);
         if (subfolder.state == Subfolder::State::kRead) {
@@ -387,7 +410,7 @@ void ReadAhead::ReadNext(FolderReader& reader, std::unique_lock<std::mutex>& loc
     Folder& parent = **claimable_.begin();
     const std::size_t index = parent.nextClaim++;
     if (parent.nextClaim == parent.subfolders.size()) {
-        claimable_.erase(claimable_.begin());
+        Unclaimable(parent);
     }
     if (HasLineBreak(parent.folders.At(index))) {
         // The walk reports it and opens nothing.

@@ -62,6 +62,8 @@ class ReadAhead {
     static std::exception_ptr Read(const Folder& parent, std::size_t index, Folder& child,
                                    FolderReader& reader);
     void Publish(Folder& folder);
+    void Claimable(Folder& folder);
+    void Unclaimable(Folder& folder) noexcept;
     bool RepeatsAncestor(const Folder& folder) const;
     void Release(Folder& parent);
     void CloseReleased(std::unique_lock<std::mutex>& lock);
@@ -84,11 +86,12 @@ class ReadAhead {
     std::vector<Folder*> spare_;
     std::vector<NativeHandle> released_;       // to be closed without the lock
     std::set<Folder*, ClaimOrder> claimable_;  // folders with subfolders left to claim
-    std::size_t ahead_ = 0;                    // subfolders claimed, not yet taken
-    std::size_t aheadBytes_ = 0;               // names held by those read
-    std::size_t idle_ = 0;                     // workers waiting for work
-    int slowReads_ = 0;                        // reads in a row that waited for the drive
-    Subfolder* awaited_ = nullptr;             // what the walk waits for
+    std::vector<std::set<Folder*, ClaimOrder>::node_type> spareNodes_;
+    std::size_t ahead_ = 0;         // subfolders claimed, not yet taken
+    std::size_t aheadBytes_ = 0;    // names held by those read
+    std::size_t idle_ = 0;          // workers waiting for work
+    int slowReads_ = 0;             // reads in a row that waited for the drive
+    Subfolder* awaited_ = nullptr;  // what the walk waits for
     std::uint64_t serial_ = 0;
     bool windowRefills_ = false;  // full until half empty
     bool stopping_ = false;
