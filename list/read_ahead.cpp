@@ -118,25 +118,7 @@ FolderListing* ReadAhead::OpenSubFolder(FolderListing& parentListing, std::size_
                 Unclaimable(parent);
             }
         }
-        ++parent.opening;
-        try {
-            child = Take(&parent, index);
-        } catch (...) {
-            --parent.opening;
-            Release(parent);
-            throw;
-        }
-        lock.unlock();
-        failure = Read(parent, index, *child, walkReader_);
-        lock.lock();
-        --parent.opening;
-        Release(parent);
-        if (failure) {
-            Drop(*child, lock);
-            child = nullptr;
-        } else {
-            Publish(*child);
-        }
+        child = ReadClaimed(parent, index, walkReader_, failure, lock);
     } else {
         WaitWhileReading(*subfolder, lock);
         failure = subfolder->failure;
@@ -190,21 +172,49 @@ ReadAhead::Folder* ReadAhead::Take(Folder* parent, std::size_t index) {
     return folder;
 }
 
-// Reads a claimed subfolder, on the caller's thread without the lock; what
-// its opening throws is kept for the walk.
-std::exception_ptr ReadAhead::Read(const Folder& parent, std::size_t index, Folder& child,
-                                   FolderReader& reader) {
+// Reads a subfolder claimed by the caller, without the lock, and offers its
+// own subfolders. What its reading throws is kept in failure for the walk,
+// and none is returned. Reads that wait for the drive start more threads.
+// Called with the lock held.
+ReadAhead::Folder* ReadAhead::ReadClaimed(Folder& parent, std::size_t index, FolderReader& reader,
+                                          std::exception_ptr& failure,
+                                          std::unique_lock<std::mutex>& lock) {
+    ++parent.opening;
+    Folder* child = nullptr;
     try {
-        if (FolderReader::OpensByPath()) {
-            child.path.assign(parent.path);
-            child.path.push_back(kSeparator);
-            child.path.append(parent.folders.At(index));
+        child = Take(&parent, index);
+        lock.unlock();
+        const auto start = std::chrono::steady_clock::now();
+        try {
+            if (FolderReader::OpensByPath()) {
+                child->path.assign(parent.path);
+                child->path.push_back(kSeparator);
+                child->path.append(parent.folders.At(index));
+            }
+            reader.OpenSubFolder(parent, index, child->path, *child);
+        } catch (...) {
+            failure = std::current_exception();
         }
-        reader.OpenSubFolder(parent, index, child.path, child);
-        return nullptr;
+        const bool slow = std::chrono::steady_clock::now() - start >= kSlowRead;
+        lock.lock();
+        slowReads_ = slow ? slowReads_ + 1 : 0;
+        if (slowReads_ >= kSlowReadsToGrow && threads_.size() < maxThreads_) {
+            slowReads_ = 0;
+            StartThread();
+        }
     } catch (...) {
-        return std::current_exception();
+        failure = std::current_exception();
     }
+    --parent.opening;
+    Release(parent);
+    if (child != nullptr && failure) {
+        Drop(*child, lock);
+        child = nullptr;
+    } else if (child != nullptr) {
+        child->dropping = parent.dropping;
+        Publish(*child);
+    }
+    return child;
 }
 
 // Offers the subfolders of a folder just read to the pool, unless nothing
@@ -420,34 +430,9 @@ void ReadAhead::ReadNext(FolderReader& reader, std::unique_lock<std::mutex>& loc
     Subfolder& subfolder = parent.subfolders[index];
     subfolder.state = Subfolder::State::kReading;
     ++ahead_;
-    ++parent.opening;
-    Folder* child = nullptr;
     std::exception_ptr failure;
-    try {
-        child = Take(&parent, index);
-    } catch (...) {
-        failure = std::current_exception();
-    }
+    Folder* child = ReadClaimed(parent, index, reader, failure, lock);
     if (child != nullptr) {
-        lock.unlock();
-        const auto start = std::chrono::steady_clock::now();
-        failure = Read(parent, index, *child, reader);
-        const bool slow = std::chrono::steady_clock::now() - start >= kSlowRead;
-        lock.lock();
-        slowReads_ = slow ? slowReads_ + 1 : 0;
-        if (slowReads_ >= kSlowReadsToGrow && threads_.size() < maxThreads_) {
-            slowReads_ = 0;
-            StartThread();
-        }
-    }
-    --parent.opening;
-    Release(parent);
-    if (failure && child != nullptr) {
-        Drop(*child, lock);
-        child = nullptr;
-    } else if (child != nullptr) {
-        child->dropping = parent.dropping;
-        Publish(*child);
         child->heldBytes = child->files.Capacity() + child->others.Capacity() +
                            child->folders.Capacity() +
                            child->subfolders.capacity() * sizeof(Subfolder);

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -59,8 +58,8 @@ class ReadAhead {
     };
 
     Folder* Take(Folder* parent, std::size_t index);
-    static std::exception_ptr Read(const Folder& parent, std::size_t index, Folder& child,
-                                   FolderReader& reader);
+    Folder* ReadClaimed(Folder& parent, std::size_t index, FolderReader& reader,
+                        std::exception_ptr& failure, std::unique_lock<std::mutex>& lock);
     void Publish(Folder& folder);
     void Claimable(Folder& folder);
     void Unclaimable(Folder& folder) noexcept;
