@@ -4,9 +4,12 @@
 #include <cstring>
 
 Error ErrorFromNumber(long number) {
-    // strerror follows LC_MESSAGES, so the description is in the user's language
+    // Errors arise on the read-ahead's threads too: strerror_r (GNU's, which
+    // returns the text) rather than strerror, which may share one buffer.
+    // It follows LC_MESSAGES, so the description is in the user's language
     // once the program has called setlocale.
-    return Error(number, std::strerror(static_cast<int>(number)));
+    char buffer[256];
+    return Error(number, ::strerror_r(static_cast<int>(number), buffer, sizeof buffer));
 }
 
 void PreferEnglishDescriptions() {
