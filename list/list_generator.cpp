@@ -25,6 +25,16 @@ bool HoldsOnlyHeader(ExistingFile& list, const std::string& header, std::string&
     return start == header;
 }
 
+// Out of memory is an error of the step, with the system's words for it.
+template <typename Step>
+auto WithMemoryAsError(Step step) {
+    try {
+        return step();
+    } catch (const std::bad_alloc&) {
+        throw OutOfMemoryError();
+    }
+}
+
 template <typename Sink>
 void CopyRest(ExistingFile& from, Sink&& to) {
     std::string buffer(64 * 1024, '\0');
@@ -52,15 +62,6 @@ NativeString BackupPathOf(NativeView list) {
 }
 
 ListGenerator::ListGenerator(ListPlaces places) : places_(std::move(places)) {}
-
-template <typename Step>
-auto WithMemoryAsError(Step step) {
-    try {
-        return step();
-    } catch (const std::bad_alloc&) {
-        throw OutOfMemoryError();
-    }
-}
 
 void ListGenerator::Form_Load() {
     if (lock_ != nullptr) {
