@@ -31,7 +31,8 @@ namespace {
 
 // One call per line, into room no code page can overflow: four bytes for
 // each UTF-16 unit.
-int Convert(UINT codePage, DWORD flags, NativeView text, std::string& out, BOOL* usedDefault) {
+int Convert(UINT codePage, DWORD flags, std::wstring_view text, std::string& out,
+            BOOL* usedDefault) {
     const std::size_t start = out.size();
     out.resize(start + text.size() * 4);
     const int size = WideCharToMultiByte(codePage, flags, text.data(),
