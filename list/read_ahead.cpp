@@ -36,6 +36,11 @@ constexpr std::size_t kLoopLookUp = 64;
 // wide folders must not leave every spare folder wide.
 constexpr std::size_t kKeepBytes = 256 * 1024;
 
+// The memory a listing's names hold, used or kept for reuse.
+std::size_t NamesCapacity(const FolderListing& listing) {
+    return listing.files.Capacity() + listing.others.Capacity() + listing.folders.Capacity();
+}
+
 }  // namespace
 
 struct ReadAhead::Subfolder {
@@ -374,8 +379,7 @@ void ReadAhead::Drop(Folder& folder, std::unique_lock<std::mutex>& lock) {
     folder.files.Clear();
     folder.others.Clear();
     folder.folders.Clear();
-    if (folder.files.Capacity() + folder.others.Capacity() + folder.folders.Capacity() >
-        kKeepBytes) {
+    if (NamesCapacity(folder) > kKeepBytes) {
         folder.files = NameList();
         folder.others = NameList();
         folder.folders = NameList();
@@ -433,9 +437,7 @@ void ReadAhead::ReadNext(FolderReader& reader, std::unique_lock<std::mutex>& loc
     std::exception_ptr failure;
     Folder* child = ReadClaimed(parent, index, reader, failure, lock);
     if (child != nullptr) {
-        child->heldBytes = child->files.Capacity() + child->others.Capacity() +
-                           child->folders.Capacity() +
-                           child->subfolders.capacity() * sizeof(Subfolder);
+        child->heldBytes = NamesCapacity(*child) + child->subfolders.capacity() * sizeof(Subfolder);
         aheadBytes_ += child->heldBytes;
     }
     subfolder = Subfolder{Subfolder::State::kRead, child, failure};
