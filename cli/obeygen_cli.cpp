@@ -1,6 +1,7 @@
 #include "obeygen_cli.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <type_traits>
@@ -54,21 +55,12 @@ bool Is(NativeView argument, std::string_view ascii) {
 // A positive whole number in decimal or 0x hexadecimal that fits in 64 bits.
 bool IsImageSize(const std::string& text) {
     const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
-    const std::string digits = hex ? text.substr(2) : text;
-    const char* allowed = hex ? "0123456789abcdefABCDEF" : "0123456789";
-    if (digits.empty() || digits.find_first_not_of(allowed) != std::string::npos) {
-        return false;
-    }
+    const char* const first = text.data() + (hex ? 2 : 0);
+    const char* const last = text.data() + text.size();
+    // No sign, no space, no prefix: digits only, the whole text.
     std::uint64_t value = 0;
-    const std::uint64_t base = hex ? 16 : 10;
-    for (const char c : digits) {
-        const auto digit = static_cast<std::uint64_t>(c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10);
-        if (value > (UINT64_MAX - digit) / base) {
-            return false;
-        }
-        value = value * base + digit;
-    }
-    return value != 0;
+    const std::from_chars_result result = std::from_chars(first, last, value, hex ? 16 : 10);
+    return result.ec == std::errc() && result.ptr == last && value != 0;
 }
 
 // The image name as the list writes it: not empty, no space or control
