@@ -246,9 +246,8 @@ for kind in $trees; do
         if [ "$tool" != program ]; then
             # Per round, program over peer, so that a slow spell of the
             # machine weighs on both sides of a ratio alike.
-            ratio[$key]="$(paste <(printf '%s\n' ${w[program]}) <(printf '%s\n' ${w[$tool]}) |
-                awk '{ print $1 / $2 }' | sort -g |
-                awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }')"
+            ratio[$key]="$(median $(paste <(printf '%s\n' ${w[program]}) <(printf '%s\n' ${w[$tool]}) |
+                awk '{ print $1 / $2 }'))"
         fi
     done
     # The share's allocations are its tree's, probed where it is listed itself.
