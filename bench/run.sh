@@ -196,6 +196,9 @@ median() {
         print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
 }
 
+# KiB as MiB.
+mib() { awk -v k="$1" 'BEGIN { printf "%.2f", k / 1024 }'; }
+
 declare -A wall user sys rss spread ratio allocations files folders kind_tools
 load_before="$(cut -d' ' -f1-3 /proc/loadavg)"
 
@@ -264,7 +267,7 @@ table="$scratch/table"
             read -r low high <<<"${spread[$key]}"
             printf '%-10s %-10s %10.1f %11s %8.0f %8.0f %9.2f %7s\n' "$kind" "$tool" \
                 "${wall[$key]}" "$(printf '%.0f-%.0f' "$low" "$high")" "${user[$key]}" \
-                "${sys[$key]}" "$(awk -v k="${rss[$key]}" 'BEGIN { print k / 1024 }')" \
+                "${sys[$key]}" "$(mib "${rss[$key]}")" \
                 "$(printf "%s" "${ratio[$key]:-}" | awk "NF { printf \"%.2f\", \$1 }")"
         done
     done
@@ -308,7 +311,6 @@ for kind in $trees; do
     fi
 done
 if ((!quick)); then
-    mib() { awk -v k="$1" 'BEGIN { printf "%.2f", k / 1024 }'; }
     for kind in $trees; do
         # The read-ahead pays where folders are slow to open and list, and
         # costs nothing where they are not.
