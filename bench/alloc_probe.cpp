@@ -4,7 +4,6 @@
 
 #include <cinttypes>
 #include <cstdio>
-#include <memory>
 
 #include "allocation_count.h"
 #include "error.h"

@@ -49,24 +49,29 @@ bool ParseCount(const NativeString& argument, int limit, int* count) {
     return *count <= limit;
 }
 
+int Usage() {
+    std::fprintf(stderr,
+                 "usage: obey_drive [--read-threads N] DIR [CLICKS]\n"
+                 "  N: 0 to 1024 threads reading folders ahead of the walk, 0 for none,\n"
+                 "     by default as many as the read-ahead finds worth it\n"
+                 "  DIR: the program directory; CLICKS: 0 to 1000000, default 1\n");
+    return 2;
+}
+
 }  // namespace
 
 int RunDrive(std::vector<NativeString> arguments) {
     int clicks = 1;
     int readThreads = -1;  // the read-ahead's own choice
-    bool usable = true;
     if (!arguments.empty() && DisplayText(arguments[0]) == "--read-threads") {
-        usable = arguments.size() >= 2 && ParseCount(arguments[1], 1024, &readThreads);
-        arguments.erase(arguments.begin(), arguments.begin() + (usable ? 2 : 1));
+        if (arguments.size() < 2 || !ParseCount(arguments[1], 1024, &readThreads)) {
+            return Usage();
+        }
+        arguments.erase(arguments.begin(), arguments.begin() + 2);
     }
-    if (!usable || arguments.empty() || arguments.size() > 2 || arguments[0].empty() ||
+    if (arguments.empty() || arguments.size() > 2 || arguments[0].empty() ||
         (arguments.size() == 2 && !ParseCount(arguments[1], 1000000, &clicks))) {
-        std::fprintf(stderr,
-                     "usage: obey_drive [--read-threads N] DIR [CLICKS]\n"
-                     "  N: 0 to 1024 threads reading folders ahead of the walk, 0 for none,\n"
-                     "     by default as many as the read-ahead finds worth it\n"
-                     "  DIR: the program directory; CLICKS: 0 to 1000000, default 1\n");
-        return 2;
+        return Usage();
     }
     ListGenerator generator(arguments[0]);
     if (readThreads >= 0) {

@@ -167,24 +167,19 @@ timed() {
 run_tool() {
     local tool="$1" dir="$2" files="$3" result
     case "$tool" in
-        program | one-thread)
-            local threads=()
-            [ "$tool" = one-thread ] && threads=(--read-threads 0)
+        program | one-thread | cli)
+            local command=("$drive")
+            [ "$tool" = one-thread ] && command+=(--read-threads 0)
+            [ "$tool" = cli ] && command=("$cli")
             # A list left by the run before would be copied to the backup.
             rm -f "$dir/ROFS.obey" "$dir/ROFS_bak.obey"
-            result="$(timed "$scratch/report" "$drive" "${threads[@]}" "$dir")" ||
-                fail "obey_drive ${threads[*]} failed on $dir: $(head -3 "$scratch/report")"
+            result="$(timed "$scratch/report" "${command[@]}" "$dir")" ||
+                fail "${command[*]##*/} failed on $dir: $(head -3 "$scratch/report")"
             cmp -s "$dir/ROFS.obey" "$dir/expected.obey" ||
                 fail "the $tool list of $(basename "$dir") differs from the expected list"
-            grep -qx "click 1: $files file lines, 0 problems" "$scratch/report" ||
-                fail "obey_drive ${threads[*]} reported: $(head -3 "$scratch/report")"
-            ;;
-        cli)
-            rm -f "$dir/ROFS.obey" "$dir/ROFS_bak.obey"
-            result="$(timed "$scratch/report" "$cli" "$dir")" ||
-                fail "obeygen-cli failed on $dir: $(head -3 "$scratch/report")"
-            cmp -s "$dir/ROFS.obey" "$dir/expected.obey" ||
-                fail "obeygen-cli's list of $(basename "$dir") differs from the expected list"
+            # obeygen-cli prints nothing on its standard output.
+            [ "$tool" = cli ] || grep -qx "click 1: $files file lines, 0 problems" "$scratch/report" ||
+                fail "${command[*]##*/} reported: $(head -3 "$scratch/report")"
             ;;
         find | bfs)
             rm -f "$dir/$tool.out"
@@ -200,6 +195,9 @@ median() {
     printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END {
         print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
 }
+
+# KiB as MiB.
+mib() { awk -v k="$1" 'BEGIN { printf "%.2f", k / 1024 }'; }
 
 declare -A wall user sys rss spread ratio allocations files folders kind_tools
 load_before="$(cut -d' ' -f1-3 /proc/loadavg)"
@@ -246,9 +244,8 @@ for kind in $trees; do
         if [ "$tool" != program ]; then
             # Per round, program over peer, so that a slow spell of the
             # machine weighs on both sides of a ratio alike.
-            ratio[$key]="$(paste <(printf '%s\n' ${w[program]}) <(printf '%s\n' ${w[$tool]}) |
-                awk '{ print $1 / $2 }' | sort -g |
-                awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }')"
+            ratio[$key]="$(median $(paste <(printf '%s\n' ${w[program]}) <(printf '%s\n' ${w[$tool]}) |
+                awk '{ print $1 / $2 }'))"
         fi
     done
     # The share's allocations are its tree's, probed where it is listed itself.
@@ -270,7 +267,7 @@ table="$scratch/table"
             read -r low high <<<"${spread[$key]}"
             printf '%-10s %-10s %10.1f %11s %8.0f %8.0f %9.2f %7s\n' "$kind" "$tool" \
                 "${wall[$key]}" "$(printf '%.0f-%.0f' "$low" "$high")" "${user[$key]}" \
-                "${sys[$key]}" "$(awk -v k="${rss[$key]}" 'BEGIN { print k / 1024 }')" \
+                "${sys[$key]}" "$(mib "${rss[$key]}")" \
                 "$(printf "%s" "${ratio[$key]:-}" | awk "NF { printf \"%.2f\", \$1 }")"
         done
     done
@@ -314,7 +311,6 @@ for kind in $trees; do
     fi
 done
 if ((!quick)); then
-    mib() { awk -v k="$1" 'BEGIN { printf "%.2f", k / 1024 }'; }
     for kind in $trees; do
         # The read-ahead pays where folders are slow to open and list, and
         # costs nothing where they are not.

@@ -7,6 +7,7 @@ root="$(cd "$(dirname "$0")/../.." && pwd)"
 cli="${OBEY_CLI:-$root/build/linux/cli/obeygen-cli}"
 cli_exe="${OBEY_CLI_EXE:-$root/build/win64/cli/obeygen-cli.exe}"
 drive="${OBEY_DRIVE:-$root/build/linux/obey_drive}"
+drive_exe="${OBEY_DRIVE_EXE:-$root/build/win64/obey_drive.exe}"
 work="$(mktemp -d /tmp/obey-cli.XXXXXX)"
 trap '[ -n "${WINEPREFIX:-}" ] && { wineserver -k 2>/dev/null; rm -rf "$WINEPREFIX"; }; rm -rf "$work"' EXIT
 fail() { echo "FAILED: $*" >&2; exit 1; }
@@ -91,11 +92,12 @@ echo "obeygen-cli: window's lines, options, problems, errors, usage"
 export WINEPREFIX="$(mktemp -d /tmp/obey-wine.XXXXXX)" WINEDEBUG=-all LANG=zh_CN.UTF-8
 wine wineboot -i >/dev/null 2>&1
 echo x >"ROFS/中文 x².txt"
-wine "${OBEY_DRIVE_EXE:-$root/build/win64/obey_drive.exe}" 'Z:'"${work//\//\\}"'\t' >/dev/null
+here='Z:'"${work//\//\\}"'\t'  # this folder, as Wine names it
+wine "$drive_exe" "$here" >/dev/null
 mv ROFS.obey window.obey
-expect 3 wine "$cli_exe" 'Z:'"${work//\//\\}"'\t'
+expect 3 wine "$cli_exe" "$here"
 cmp ROFS.obey window.obey || fail "the Windows list differs from the window's"
-iconv -f gbk -t utf-8 "$work/err" | grep -qF "obeygen-cli: not-in-code-page: Z:${work//\//\\}\\t\\ROFS\\中文 x?.txt" ||
+iconv -f gbk -t utf-8 "$work/err" | grep -qF "obeygen-cli: not-in-code-page: $here\\ROFS\\中文 x?.txt" ||
     fail "a name the code page lacks, under Wine"
 expect 2 wine "$cli_exe" --rofsname 'x²'
 x86_64-w64-mingw32-objdump -p "$cli_exe" >"$work/headers"
