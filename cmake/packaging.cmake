@@ -22,14 +22,17 @@ foreach(program IN LISTS obey_programs)
     install(TARGETS ${program} RUNTIME DESTINATION . COMPONENT ${program})
 endforeach()
 
-# README.txt in UTF-8 with a byte order mark, which Notepad on a Chinese
-# Windows needs to read it as anything but GBK; CR LF there, LF on Linux.
+# README.txt, each platform's own, in UTF-8 with a byte order mark, which
+# Notepad on a Chinese Windows needs to read it as anything but GBK; CR LF
+# there, LF on Linux.
 if(WIN32)
+    set(readme_platform windows)
     set(readme_newlines CRLF)
 else()
+    set(readme_platform linux)
     set(readme_newlines UNIX)
 endif()
-configure_file(${PROJECT_SOURCE_DIR}/docs/README.txt ${PROJECT_BINARY_DIR}/README.txt @ONLY
+configure_file(${PROJECT_SOURCE_DIR}/docs/README-${readme_platform}.txt ${PROJECT_BINARY_DIR}/README.txt @ONLY
                NEWLINE_STYLE ${readme_newlines})
 install(FILES ${PROJECT_BINARY_DIR}/README.txt DESTINATION . COMPONENT README.txt)
 

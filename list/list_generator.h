@@ -101,9 +101,6 @@ class ListGenerator {
     // fails leaves both as they were.
     ClickSummary ListOnce();
 
-    // The source folder's full path at the latest click; empty before it.
-    const NativeString& RootPath() const { return rootPath_; }
-
     const NativeString& ListPath() const { return places_.list; }
     const NativeString& SourcePath() const { return places_.source; }
     NativeString BackupPath() const { return BackupPathOf(places_.list); }

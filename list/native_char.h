@@ -11,7 +11,6 @@ using NativeHandle = void*;
 inline constexpr NativeChar kSeparator = L'\\';
 inline constexpr const NativeChar* kSourceFolderSuffix = L"\\ROFS\\";
 inline constexpr const NativeChar* kListFileSuffix = L"\\ROFS.obey";
-inline constexpr const NativeChar* kBackupFileSuffix = L"\\ROFS_bak.obey";
 inline constexpr const NativeChar* kTemporarySuffix = L".tmp";
 inline constexpr const NativeChar* kLockSuffix = L".lock";
 inline constexpr const NativeChar* kSeparators = L"\\/";
@@ -21,7 +20,6 @@ using NativeHandle = int;
 inline constexpr NativeChar kSeparator = '/';
 inline constexpr const NativeChar* kSourceFolderSuffix = "/ROFS/";
 inline constexpr const NativeChar* kListFileSuffix = "/ROFS.obey";
-inline constexpr const NativeChar* kBackupFileSuffix = "/ROFS_bak.obey";
 inline constexpr const NativeChar* kTemporarySuffix = ".tmp";
 inline constexpr const NativeChar* kSeparators = "/";
 #endif

@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Makes the release from these sources: sets up a fresh Debian machine, builds
 # the programs alone (presets linux-program and windows-program, no tests)
-# and packs them with CPack into
-#   dist/ObeyGen-VERSION-win64.zip             ObeyGen.exe, obeygen-cli.exe, README.txt
-#   dist/obeygen-VERSION-linux-x86_64.tar.gz   obeygen, obeygen-cli, README.txt
-# and dist/SHA256SUMS. The same sources give the same bytes, wherever and
-# whenever they are built (cmake/packaging.cmake), so anyone can check them.
+# and packs them with CPack into a folder of their own, apart from what
+# scripts/run.sh leaves in dist/:
+#   dist/release/ObeyGen-VERSION-win64.zip             ObeyGen.exe, obeygen-cli.exe, README.txt
+#   dist/release/obeygen-VERSION-linux-x86_64.tar.gz   obeygen, obeygen-cli, README.txt
+# and dist/release/SHA256SUMS. The same sources give the same bytes, wherever
+# and whenever they are built (cmake/packaging.cmake), so anyone can check them.
 # Run as root: the archives' entries are owned by whoever packs them.
+#   scripts/release.sh [--no-setup]   (--no-setup: the packages are there already)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
@@ -15,17 +17,18 @@ if [ "$(id -u)" != 0 ]; then
     echo "release: run as root (the set-up installs packages; the archives' files are root's)" >&2
     exit 1
 fi
-scripts/setup.sh
+[ "${1:-}" = --no-setup ] || scripts/setup.sh
 scripts/build.sh linux-program windows-program
 
 rm -rf build/release
 for build in build/linux-program build/win64-program; do
     cpack --config "$build/CPackConfig.cmake" -B build/release >/dev/null
 done
-mkdir -p dist
+rm -rf dist/release
+mkdir -p dist/release
 archives=()
 for archive in build/release/*.zip build/release/*.tar.gz; do
-    cp "$archive" dist/
+    cp "$archive" dist/release/
     archives+=("${archive##*/}")
 done
-(cd dist && sha256sum "${archives[@]}" >SHA256SUMS && cat SHA256SUMS)
+(cd dist/release && sha256sum "${archives[@]}" >SHA256SUMS && cat SHA256SUMS)

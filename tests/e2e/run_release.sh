@@ -8,19 +8,24 @@ root="$(cd "$(dirname "$0")/../.." && pwd)"
 work="$(mktemp -d /tmp/obey-release.XXXXXX)"
 trap '[ -n "${WINEPREFIX:-}" ] && wineserver -k 2>/dev/null; rm -rf "$work"' EXIT
 fail() { echo "FAILED: $*" >&2; exit 1; }
+# The archives' files are owned by whoever packs them, and a release is root's.
+[ "$(id -u)" = 0 ] || { echo "SKIPPED: packing a release needs root"; exit 77; }
 cd "$work"
 
 for copy in a b; do
     mkdir $copy && tar -C "$root" --exclude=./{build,dist,bench/trees,.git} -cf - . | tar -C $copy -xf -
-    $copy/scripts/release.sh >/dev/null
+    $copy/scripts/release.sh --no-setup >/dev/null
 done
-cmp a/dist/SHA256SUMS b/dist/SHA256SUMS || fail "two builds of the same sources differ"
+cmp a/dist/release/SHA256SUMS b/dist/release/SHA256SUMS || fail "two builds of the same sources differ"
 version="$(sed -n 's/^project(ObeyGen VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")"
-zip="a/dist/ObeyGen-$version-win64.zip" tgz="a/dist/obeygen-$version-linux-x86_64.tar.gz"
+zip="a/dist/release/ObeyGen-$version-win64.zip" tgz="a/dist/release/obeygen-$version-linux-x86_64.tar.gz"
 [ "$(unzip -Z1 "$zip" | tr '\n' ' ')" = "ObeyGen.exe README.txt obeygen-cli.exe " ] || fail "the zip's files"
 [ "$(tar -tvzf "$tgz" --numeric-owner | awk '{print $1, $2, $6}' | tr '\n' ' ')" = \
     "-rw-r--r-- 0/0 README.txt -rwxr-xr-x 0/0 obeygen -rwxr-xr-x 0/0 obeygen-cli " ] || fail "the tarball's files"
 mkdir win linux && unzip -q "$zip" -d win && tar -C linux -xzf "$tgz"
+# Each archive's text is its platform's own.
+grep -q 'obeygen-cli.exe' linux/README.txt && fail "the Linux README.txt speaks of .exe files"
+grep -q 'GTK 3' win/README.txt && fail "the Windows README.txt speaks of GTK"
 for exe in linux/obeygen linux/obeygen-cli; do nm "$exe" 2>&1 | grep -q "no symbols" || fail "$exe not stripped"; done
 for exe in win/ObeyGen.exe win/obeygen-cli.exe; do
     x86_64-w64-mingw32-nm "$exe" 2>&1 | grep -q "no symbols" || fail "$exe not stripped"
