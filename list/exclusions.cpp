@@ -56,8 +56,9 @@ bool MatchesPattern(NativeView pattern, NativeView text) {
         if (p < pattern.size() && pattern[p] == '*') {
             afterStar = ++p;
             starTook = t;
-        } else if (p < pattern.size() && (pattern[p] == '?' ? !IsSeparator(text[t])
-                                                             : SameNameCharacter(pattern[p], text[t]))) {
+        } else if (p < pattern.size() &&
+                   (pattern[p] == '?' ? !IsSeparator(text[t])
+                                      : SameNameCharacter(pattern[p], text[t]))) {
             ++p;
             ++t;
         } else if (afterStar != NativeView::npos && !IsSeparator(text[starTook])) {

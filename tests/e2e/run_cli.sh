@@ -44,8 +44,41 @@ expect 3 strace -f -o /dev/null -P "$work/t/ROFS/a" -e trace=getdents64 -e injec
 has "obeygen-cli: skipped-folder: $work/t/ROFS/a: Input/output error"
 has "obeygen-cli: not-regular-file: $work/t/ROFS/fifo"
 has "obeygen-cli: folder-loop: $work/t/ROFS/c/up"
-has "obeygen-cli: line-break: $work/t/ROFS/line"
-rm ROFS/fifo ROFS/c/up ROFS/line*
+has "obeygen-cli: line-break: $work/t/ROFS/line\\nbreak"
+rm ROFS/c/up ROFS/line*
+
+# Streams closed at the start, then a reader gone: no message reaches the
+# list, though a flat source leaves the list the first free descriptor and
+# its name would forge lines, and no run is cut short.
+touch "ROFS/a/b/$(printf 'x\r\nrofsname=EVIL.smg')"
+expect 3 "$cli" -s ROFS/a/b -o flat.obey
+cp flat.obey flat.want
+status=0 && "$cli" -s ROFS/a/b -o flat.obey >&- 2>&- || status=$?
+[ $status = 3 ] && cmp flat.obey flat.want || fail "a run with its streams closed"
+exec 3> >(:) && wait $!
+status=0 && "$cli" -s ROFS/a/b -o flat.obey 2>&3 >/dev/null || status=$?
+exec 3>&-
+[ $status = 3 ] && cmp flat.obey flat.want && [ -z "$(ls | grep tmp)" ] || fail "a run whose reader left"
+rm ROFS/a/b/x* flat*
+
+# -o - and --exclude: the list on standard output and nothing beside it;
+# a name, a wildcard, a folder not entered (its FIFO unreported), an image path.
+mkdir -p ROFS/.svn ROFS/c/tmp
+mv ROFS/fifo ROFS/.svn/
+touch ROFS/c/tmp/t.txt ROFS/a/x.tmp "ROFS/$(printf 'x\r\nrofsname=EVIL.smg')"
+before="$(ls)"
+expect 0 "$cli" -o - --exclude '*.tmp' --exclude .svn --exclude=/c/tmp --exclude 'x??rofsname=*'
+cmp "$work/out" window.obey && [ "$(ls)" = "$before" ] || fail "-o - with --exclude"
+has "obeygen-cli: listed 4 files into standard output"
+rm -r ROFS/.svn ROFS/c/tmp ROFS/a/x.tmp ROFS/x*
+
+# The list inside the source, also reached by a link: none of the program's
+# own files listed or reported, a user's file of the same name listed.
+mkdir -p own/sub && touch own/sub/out.obey && ln -s own ownlink
+expect 0 "$cli" -s own -o own/out.obey
+expect 0 "$cli" -s ownlink -o own/out.obey
+[ "$(grep -c ^file= own/out.obey)" = 1 ] && grep -q "ownlink/sub/out.obey " own/out.obey || fail "own files"
+rm -r own ownlink
 
 # The options, in both forms; the backup of a named list; the header as given.
 mkdir out
@@ -68,7 +101,7 @@ cmp ROFS.obey before && cmp ROFS_bak.obey before_bak || fail "a failed run chang
 strace -f -o /dev/null -e trace=getdents64 -e inject=getdents64:delay_enter=2000000:when=1 "$cli" >/dev/null 2>&1 &
 sleep 1
 expect 1 "$cli"
-has "Device or resource busy (error 16)"
+has "busy: another ObeyGen program is writing a list there (error 16)"
 wait $! || fail "the first run failed"
 cp ROFS.obey before
 
@@ -82,6 +115,15 @@ usage --bogus
 usage -o
 usage a b
 usage -s=
+usage --help=foo
+usage -o -- x
+status=0 && "$cli" --help >&- 2>/dev/null || status=$?
+[ $status = 2 ] || fail "--help with standard output closed gave $status"
+expect 1 "$cli" none
+has "obeygen-cli: error: $work/t/none: No such file or directory (error 2)"
+has "name an existing folder as DIR"
+expect 1 "$cli" -s none
+has "no folder to list at $work/t/none: name the folder to list with -s FOLDER"
 for name in "" "a b" "$(printf 'a\tb')"; do usage --rofsname "$name"; done
 for size in 0 -1 12k 0x 18446744073709551616 0x10000000000000000; do usage --rofssize "$size"; done
 cmp ROFS.obey before || fail "a usage error changed the list"
