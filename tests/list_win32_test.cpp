@@ -1,5 +1,5 @@
-// What only Windows has: names the code page lacks, paths past MAX_PATH, and
-// lists that cannot be replaced (read-only, hidden).
+// What only Windows has: names the code page lacks, paths past MAX_PATH,
+// lists that cannot be replaced (read-only, hidden), and the list's lock file.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -67,6 +67,24 @@ TEST(WindowsStart, AListThatCannotBeReplacedFailsTheStartBeforeTheBackup) {
         EXPECT_EQ(ReadBytes(dir.List()), "file=earlier\r\n");
         EXPECT_EQ(ReadBytes(dir.Backup()), "file=older\r\n");
     }
+}
+
+TEST(WindowsStart, ASecondProgramIsBusyAndALockLeftByAStoppedSystemIsTakenOver) {
+    TestDirectory dir;
+    ListGenerator first(dir.Native());
+    first.Form_Load();
+    ListGenerator second(dir.Native());
+    try {
+        second.Form_Load();
+        ADD_FAILURE() << "a second program started";
+    } catch (const Error& error) {
+        EXPECT_EQ(error.Number(), BusyError().Number());
+    }
+    first.Form_Unload();
+    const std::wstring lock = dir.List().native() + L".lock";
+    WriteBytes(lock, "ObeyGen lock\r\n");
+    SetFileAttributesW(lock.c_str(), FILE_ATTRIBUTE_HIDDEN);
+    EXPECT_NO_THROW(second.Form_Load());
 }
 
 }  // namespace

@@ -142,6 +142,29 @@ cmp ROFS.obey window.obey || fail "the Windows list differs from the window's"
 iconv -f gbk -t utf-8 "$work/err" | grep -qF "obeygen-cli: not-in-code-page: $here\\ROFS\\中文 x?.txt" ||
     fail "a name the code page lacks, under Wine"
 expect 2 wine "$cli_exe" --rofsname 'x²'
+
+# What stands in the lock's or the list's place is never followed, written or
+# deleted; the source is the folder named, its lines in the ordinary form;
+# patterns ignore case; a missing DIR is named as itself.
+echo thesis >thesis.doc && mv ROFS.obey keep.obey && cp ROFS_bak.obey bak.want
+for make in "ln -s thesis.doc ROFS.obey.lock" "cp thesis.doc ROFS.obey.lock" "ln -s thesis.doc ROFS.obey"; do
+    $make
+    expect 1 wine "$cli_exe" "$here"
+    [ "$(cat thesis.doc "${make##* }")" = "$(printf 'thesis\nthesis')" ] && cmp ROFS_bak.obey bak.want ||
+        fail "$make, under Wine"
+    rm "${make##* }"
+done
+mv keep.obey ROFS.obey
+mkdir "ROFS " && touch "ROFS /sp.txt"
+for source in "ROFS " "\\\\?\\$here\\ROFS "; do
+    expect 0 wine "$cli_exe" -s "$source" -o -
+    [ "$(grep ^file= "$work/out")" = "file=$here\\ROFS \\sp.txt    \\sp.txt"$'\r' ] || fail "-s '$source' under Wine"
+done
+expect 1 wine "$cli_exe" -s "ROFS." -o -
+expect 0 wine "$cli_exe" -o - --exclude '*.TXT'
+[ -z "$(grep ^file= "$work/out")" ] || fail "--exclude ignoring case, under Wine"
+expect 1 wine "$cli_exe" "$here\\none"
+has "obeygen-cli: error: $here\\none: "
 x86_64-w64-mingw32-objdump -p "$cli_exe" >"$work/headers"
 grep -q "Subsystem.*(Windows CUI)" "$work/headers" || fail "not a console program"
 for type in 14 16; do [ -n "$(wrestool -l --type=$type "$cli_exe")" ] || fail "no icon or version block"; done
