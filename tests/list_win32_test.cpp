@@ -69,22 +69,13 @@ TEST(WindowsStart, AListThatCannotBeReplacedFailsTheStartBeforeTheBackup) {
     }
 }
 
-TEST(WindowsStart, ASecondProgramIsBusyAndALockLeftByAStoppedSystemIsTakenOver) {
+TEST(WindowsStart, ALockLeftByAStoppedSystemIsTakenOver) {
     TestDirectory dir;
-    ListGenerator first(dir.Native());
-    first.Form_Load();
-    ListGenerator second(dir.Native());
-    try {
-        second.Form_Load();
-        ADD_FAILURE() << "a second program started";
-    } catch (const Error& error) {
-        EXPECT_EQ(error.Number(), BusyError().Number());
-    }
-    first.Form_Unload();
     const std::wstring lock = dir.List().native() + L".lock";
     WriteBytes(lock, "ObeyGen lock\r\n");
     SetFileAttributesW(lock.c_str(), FILE_ATTRIBUTE_HIDDEN);
-    EXPECT_NO_THROW(second.Form_Load());
+    ListGenerator generator(dir.Native());
+    EXPECT_NO_THROW(generator.Form_Load());
 }
 
 }  // namespace
