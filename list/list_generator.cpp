@@ -125,7 +125,7 @@ ListGenerator::Start ListGenerator::Begin() {
 // listing; then the backup, if one is given, and the list put in place.
 ClickSummary ListGenerator::Click(bool afresh, ReplacementFile* backup) {
     ClickSummary summary(observer_);
-    ReadAhead ahead(readAheadThreads_);
+    ReadAhead ahead(ReadAheadThreads());
     FolderListing* root = OpenSource(ahead);
     ReplacementFile file(ListPath());
     ListFile list(file);
@@ -145,7 +145,7 @@ ClickSummary ListGenerator::Click(bool afresh, ReplacementFile* backup) {
 ClickSummary ListGenerator::ListToStandardOutput() {
     return WithMemoryAsError([this] {
         ClickSummary summary(observer_);
-        ReadAhead ahead(readAheadThreads_);
+        ReadAhead ahead(ReadAheadThreads());
         FolderListing* root = OpenSource(ahead);
         StandardOutput out;
         ListFile list(out);
@@ -153,6 +153,12 @@ ClickSummary ListGenerator::ListToStandardOutput() {
         ListTree(root, ahead, list, summary);
         return summary;
     });
+}
+
+// The read-ahead opens every folder it comes to: with folders to leave out
+// unentered, the walk reads each folder itself.
+std::size_t ListGenerator::ReadAheadThreads() const {
+    return exclusions_.HasPatterns() ? 0 : readAheadThreads_;
 }
 
 FolderListing* ListGenerator::OpenSource(ReadAhead& ahead) {

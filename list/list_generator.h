@@ -107,8 +107,9 @@ class ListGenerator {
     ClickSummary ListToStandardOutput();
 
     // Leaves out, neither listed nor reported, the entries pattern names
-    // (Exclusions::AddPattern); a folder left out is not entered. The
-    // program's own files beside the list are left out always.
+    // (Exclusions::AddPattern); a folder left out is not entered, so the
+    // walk then reads every folder itself, with no read-ahead. The program's
+    // own files beside the list are left out always.
     void Exclude(NativeView pattern) { exclusions_.AddPattern(pattern); }
 
     // The source folder's full path at the latest click; empty before it.
@@ -125,6 +126,7 @@ class ListGenerator {
     };
     Start Begin();
     ClickSummary Click(bool afresh, ReplacementFile* backup);
+    std::size_t ReadAheadThreads() const;
     FolderListing* OpenSource(ReadAhead& ahead);
     void ListTree(FolderListing* root, ReadAhead& ahead, ListFile& list, ClickSummary& summary);
     void KnowOwnFiles(const ListLock& lock);
