@@ -104,7 +104,8 @@ void ListGenerator::WriteFolderFiles(const FolderListing& folder, ListFile& list
         path_.resize(folderLength);
         path_.push_back(kSeparator);
         path_.append(folder.others.At(i));
-        if (LeavesOut(folder.others.At(i))) {
+        if ((ownFolder && exclusions_.IsOwnFile(folder.others.At(i))) ||
+            LeavesOut(folder.others.At(i))) {
             continue;
         }
         summary.Add(HasLineBreak(folder.others.At(i)) ? ProblemKind::kLineBreakInName

@@ -146,7 +146,8 @@ expect 2 wine "$cli_exe" --rofsname 'x²'
 
 # What stands in the lock's or the list's place is never followed, written or
 # deleted; the source is the folder named, its lines in the ordinary form;
-# patterns ignore case; a missing DIR is named as itself.
+# patterns and the program's own names ignore case; a missing DIR is named
+# as itself.
 echo thesis >thesis.doc && mv ROFS.obey keep.obey && cp ROFS_bak.obey bak.want
 for make in "ln -s thesis.doc ROFS.obey.lock" "cp thesis.doc ROFS.obey.lock" "ln -s thesis.doc ROFS.obey"; do
     $make
@@ -164,6 +165,9 @@ done
 expect 1 wine "$cli_exe" -s "ROFS." -o -
 expect 0 wine "$cli_exe" -o - --exclude '*.TXT'
 [ -z "$(grep ^file= "$work/out")" ] || fail "--exclude ignoring case, under Wine"
+mkdir -p own/sub && touch own/sub/out.obey
+expect 0 wine "$cli_exe" -s own -o 'own\out.obey' && expect 0 wine "$cli_exe" -s own -o 'own\OUT.OBEY'
+[ "$(grep -c ^file= own/out.obey)" = 1 ] || fail "the program's own files of another case, under Wine"
 expect 1 wine "$cli_exe" "$here\\none"
 has "obeygen-cli: error: $here\\none: "
 x86_64-w64-mingw32-objdump -p "$cli_exe" >"$work/headers"
