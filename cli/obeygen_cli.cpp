@@ -165,7 +165,7 @@ int RunCli(const std::vector<NativeString>& arguments, bool outputClosed) {
     std::vector<NativeString> excluded;
     std::string name(kImageName);
     std::string size(kImageSize);
-    // Each option and its value, the value empty for an option without one.
+    // Each option and its value, none for an option that takes none.
     std::vector<std::pair<NativeString, std::optional<NativeString>>> options;
     bool optionsDone = false;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
@@ -262,11 +262,11 @@ int RunCli(const std::vector<NativeString>& arguments, bool outputClosed) {
         std::fprintf(stderr, "obeygen-cli: %s: %s%s%s\n", kKindWords[static_cast<int>(kind)],
                      Shown(path).c_str(), reason.empty() ? "" : ": ", reason.c_str());
     });
+    if (toOutput && outputClosed) {
+        std::fprintf(stderr, "obeygen-cli: error: standard output is closed\n");
+        return 1;
+    }
     try {
-        if (toOutput && outputClosed) {
-            std::fprintf(stderr, "obeygen-cli: error: standard output is closed\n");
-            return 1;
-        }
         const ClickSummary summary =
             toOutput ? generator.ListToStandardOutput() : generator.ListOnce();
         std::fprintf(stderr, "obeygen-cli: listed %llu %s into %s\n",
