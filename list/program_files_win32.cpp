@@ -91,12 +91,14 @@ ListLock::ListLock(NativeView list) : path_(NativeString(list) + kLockSuffix) {
         if (place == LockPlace::kBusy) {
             throw BusyError().At(list);
         }
+        if (place == LockPlace::kEmpty) {
+            // Nothing in the way: the folder refuses a new file.
+            throw ErrorFromNumber(static_cast<long>(error)).At(FolderOf(list));
+        }
         if (place != LockPlace::kLeftLock || tookOver) {
             // A file, link or folder of somebody else's: the start fails,
             // naming it, rather than take its place.
-            throw ErrorFromNumber(place == LockPlace::kEmpty ? static_cast<long>(error)
-                                                             : ERROR_FILE_EXISTS)
-                .At(path_);
+            throw ErrorFromNumber(ERROR_FILE_EXISTS).At(path_);
         }
         // Deleting fails while another program holds it as its lock.
         if (!DeleteFileW(lock.c_str())) {
