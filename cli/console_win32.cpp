@@ -3,6 +3,7 @@
 #include "console.h"
 #include "error.h"
 #include "obeygen_cli.h"
+#include "standard_streams.h"
 #include "utf8_win32.h"
 
 std::string ConsoleText(NativeView text) {
@@ -17,6 +18,7 @@ std::string ConsoleText(NativeView text) {
 }
 
 int wmain(int argc, wchar_t** argv) {
+    const ClosedStreams closed = PrepareStandardStreams();
     PreferEnglishDescriptions();
-    return RunCli(std::vector<NativeString>(argv + 1, argv + argc));
+    return RunCli(std::vector<NativeString>(argv + 1, argv + argc), closed.output);
 }

@@ -4,9 +4,11 @@
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
-#include <type_traits>
 #include <optional>
 #include <string>
+#include <type_traits>
+#include <utility>
+#include <vector>
 
 #include "console.h"
 #include "error.h"
@@ -24,7 +26,14 @@ constexpr const char* kUsage =
     "\n"
     "  -s, --source FOLDER  list FOLDER instead of DIR/ROFS\n"
     "  -o, --output FILE    write FILE instead of DIR/ROFS.obey; its backup is FILE\n"
-    "                       with _bak before the extension\n"
+    "                       with _bak before the extension. '-o -' writes the list\n"
+    "                       to standard output, with no backup and no lock\n"
+    "      --exclude PATTERN  leave out, unlisted and unreported, what PATTERN\n"
+    "                       names; '*' and '?' are wildcards, a folder left out is\n"
+    "                       not entered, and a PATTERN with '/' is an image path\n"
+    "                       from the source folder down; case counts on Linux\n"
+    "                       only. Repeatable:\n"
+    "                       --exclude Thumbs.db --exclude '*.tmp' --exclude sys/tmp\n"
     "      --rofsname NAME  the image name of the first line (default CG33.smg)\n"
     "      --rofssize SIZE  the image size of the second line, decimal or 0x\n"
     "                       hexadecimal, written as given (default 0x40000000)\n"
@@ -33,16 +42,43 @@ constexpr const char* kUsage =
     "\n"
     "Problems go to standard error, one line each: obeygen-cli: KIND: PATH[: REASON],\n"
     "KIND one of skipped-folder, not-in-code-page, line-break, folder-loop,\n"
-    "not-regular-file.\n"
+    "not-regular-file; control characters in PATH are shown as \\r, \\n, \\xNN.\n"
     "Exit status: 0 the list is complete; 3 it was written, but something was\n"
     "skipped or changed; 1 an error, and the list is as it was; 2 a usage error.\n";
 
 constexpr const char* kKindWords[kProblemKindCount] = {
     "skipped-folder", "not-in-code-page", "line-break", "folder-loop", "not-regular-file"};
 
+// A name shown on one line whatever it holds: control characters as
+// escapes, so that a name cannot split a message or forge another.
+std::string Shown(NativeView text) {
+    std::string shown;
+    for (const char c : ConsoleText(text)) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '\r' || c == '\n') {
+            shown += c == '\r' ? "\\r" : "\\n";
+        } else if (byte < 0x20 || byte == 0x7F) {
+            const char digits[] = "0123456789abcdef";
+            shown += {'\\', 'x', digits[byte >> 4], digits[byte & 15]};
+        } else {
+            shown += c;
+        }
+    }
+    return shown;
+}
+
 int UsageError(const std::string& message) {
     std::fprintf(stderr, "obeygen-cli: %s\nTry 'obeygen-cli --help' for more information.\n",
                  message.c_str());
+    return 2;
+}
+
+// --help and --version: a text nobody can read is a failure, not a success.
+int PrintText(const char* text, bool outputClosed) {
+    if (!outputClosed && std::fputs(text, stdout) >= 0 && std::fflush(stdout) == 0) {
+        return 0;
+    }
+    std::fprintf(stderr, "obeygen-cli: cannot write to standard output\n");
     return 2;
 }
 
@@ -80,85 +116,131 @@ std::optional<std::string> ImageName(NativeView name) {
 }
 
 void PrintError(const Error& error) {
-    std::fprintf(stderr, "obeygen-cli: error: %s%s%s (error %ld)\n",
-                 ConsoleText(error.Path()).c_str(), error.Path().empty() ? "" : ": ",
-                 error.Description().c_str(), error.Number());
+    std::fprintf(stderr, "obeygen-cli: error: %s%s%s (error %ld)\n", Shown(error.Path()).c_str(),
+                 error.Path().empty() ? "" : ": ",
+                 error.Number() == BusyError().Number()
+                     ? "busy: another ObeyGen program is writing a list there"
+                     : error.Description().c_str(),
+                 error.Number());
+}
+
+// What to do when a folder the run needs is not there.
+void PrintAdvice(const Error& error, const ListGenerator& generator) {
+    if (error.Number() != MissingFolderError().Number()) {
+        return;
+    }
+    try {
+        if (error.Path() == FullPath(generator.SourcePath())) {
+            std::fprintf(stderr,
+                         "obeygen-cli: no folder to list at %s: name the folder to list with "
+                         "-s FOLDER, or the folder that holds ROFS as DIR\n",
+                         Shown(error.Path()).c_str());
+        } else if (error.Path() == FolderOf(FullPath(generator.ListPath()))) {
+            std::fprintf(stderr,
+                         "obeygen-cli: no folder %s for the list: name an existing folder as "
+                         "DIR, or the list with -o FILE\n",
+                         Shown(error.Path()).c_str());
+        }
+    } catch (const Error&) {
+        // No advice then: the error itself has been said.
+    }
+}
+
+bool TakesValue(NativeView option) {
+    for (const char* name :
+         {"-s", "--source", "-o", "--output", "--rofsname", "--rofssize", "--exclude"}) {
+        if (Is(option, name)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 }  // namespace
 
-int RunCli(const std::vector<NativeString>& arguments) {
+int RunCli(const std::vector<NativeString>& arguments, bool outputClosed) {
     std::optional<NativeString> directory;
     std::optional<NativeString> source;
     std::optional<NativeString> output;
+    std::vector<NativeString> excluded;
     std::string name(kImageName);
     std::string size(kImageSize);
-    std::vector<NativeString> words;
+    // Each option and its value, none for an option that takes none.
+    std::vector<std::pair<NativeString, std::optional<NativeString>>> options;
     bool optionsDone = false;
-    for (const NativeString& argument : arguments) {
-        // "--output=FILE" is "--output FILE"; after "--" every word is DIR.
-        const std::size_t equals = argument.find('=');
-        if (!optionsDone && argument.rfind(NativeString(2, '-'), 0) == 0 &&
-            equals != NativeString::npos) {
-            words.push_back(argument.substr(0, equals));
-            words.push_back(argument.substr(equals + 1));
-        } else {
-            optionsDone = optionsDone || Is(argument, "--");
-            words.push_back(argument);
-        }
-    }
-    optionsDone = false;
-    for (std::size_t i = 0; i < words.size(); ++i) {
-        const NativeString& argument = words[i];
-        if (!optionsDone && Is(argument, "--")) {
-            optionsDone = true;
-            continue;
-        }
-        const bool isOption = !optionsDone && argument.size() > 1 && argument[0] == '-';
-        const bool takesValue =
-            isOption &&
-            (Is(argument, "-s") || Is(argument, "--source") || Is(argument, "-o") ||
-             Is(argument, "--output") || Is(argument, "--rofsname") || Is(argument, "--rofssize"));
-        if (!isOption) {
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const NativeString& argument = arguments[i];
+        if (optionsDone || argument.size() < 2 || argument[0] != '-') {
             if (directory) {
-                return UsageError("more than one DIR: '" + ConsoleText(*directory) + "' and '" +
-                                  ConsoleText(argument) + "'");
+                return UsageError("more than one DIR: '" + Shown(*directory) + "' and '" +
+                                  Shown(argument) + "'");
             }
             directory = argument;
             continue;
         }
-        if (Is(argument, "-h") || Is(argument, "--help")) {
-            std::fputs(kUsage, stdout);
-            return 0;
+        if (Is(argument, "--")) {
+            optionsDone = true;
+            continue;
         }
-        if (Is(argument, "--version")) {
-            std::printf("obeygen-cli %s\n", kObeyVersion);
-            return 0;
+        // "--output=FILE" is "--output FILE".
+        const std::size_t equals = argument.find('=');
+        if (argument[1] == '-' && equals != NativeString::npos) {
+            const NativeString option = argument.substr(0, equals);
+            if (!TakesValue(option)) {
+                return UsageError("option '" + Shown(option) + "' takes no value");
+            }
+            options.emplace_back(option, argument.substr(equals + 1));
+        } else if (!TakesValue(argument)) {
+            options.emplace_back(argument, std::nullopt);
+        } else if (i + 1 == arguments.size()) {
+            return UsageError("option '" + Shown(argument) + "' needs a value");
+        } else {
+            // "-o -- x" or "-o -s x" is a value forgotten, not a file named
+            // "--"; such a name can still be given as "--output=--".
+            const NativeString& value = arguments[++i];
+            if (value.size() > 1 && value[0] == '-') {
+                return UsageError("option '" + Shown(argument) + "' needs a value, not '" +
+                                  Shown(value) + "'");
+            }
+            options.emplace_back(argument, value);
         }
-        if (takesValue && i + 1 == words.size()) {
-            return UsageError("option '" + ConsoleText(argument) + "' needs a value");
+    }
+    for (const auto& [option, value] : options) {
+        if (Is(option, "-h") || Is(option, "--help")) {
+            return PrintText(kUsage, outputClosed);
         }
-        if (Is(argument, "-s") || Is(argument, "--source")) {
-            source = words[++i];
-        } else if (Is(argument, "-o") || Is(argument, "--output")) {
-            output = words[++i];
-        } else if (Is(argument, "--rofsname")) {
-            const std::optional<std::string> bytes = ImageName(words[++i]);
+        if (Is(option, "--version")) {
+            return PrintText(("obeygen-cli " + std::string(kObeyVersion) + "\n").c_str(),
+                             outputClosed);
+        }
+    }
+    for (const auto& [option, value] : options) {
+        if (Is(option, "-s") || Is(option, "--source")) {
+            source = *value;
+        } else if (Is(option, "-o") || Is(option, "--output")) {
+            output = *value;
+        } else if (Is(option, "--exclude")) {
+            if (value->empty()) {
+                return UsageError("an empty pattern excludes nothing");
+            }
+            excluded.push_back(*value);
+        } else if (Is(option, "--rofsname")) {
+            const std::optional<std::string> bytes = ImageName(*value);
             if (!bytes) {
-                return UsageError("bad image name '" + ConsoleText(words[i]) +
+                return UsageError("bad image name '" + Shown(*value) +
                                   "': it must not be empty or hold a space, a control character "
                                   "or a character the code page lacks");
             }
             name = *bytes;
-        } else if (Is(argument, "--rofssize")) {
-            size = DisplayText(words[++i]);
+        } else if (Is(option, "--rofssize")) {
+            size = DisplayText(*value);
             if (!IsImageSize(size)) {
-                return UsageError("bad image size '" + size +
+                return UsageError("bad image size '" + Shown(*value) +
                                   "': it must be a positive whole number, decimal or 0x "
                                   "hexadecimal, that fits in 64 bits");
             }
         } else {
-            return UsageError("unknown option '" + ConsoleText(argument) + "'");
+            return UsageError("unknown option '" + Shown(option) + "'");
         }
     }
     for (const std::optional<NativeString>* path : {&directory, &source, &output}) {
@@ -166,25 +248,35 @@ int RunCli(const std::vector<NativeString>& arguments) {
             return UsageError("an empty path is no folder or file");
         }
     }
+    const bool toOutput = output && Is(*output, "-");
     ListPlaces places = ProgramDirectoryPlaces(directory.value_or(NativeString(1, '.')));
     places.source = source.value_or(places.source);
-    places.list = output.value_or(places.list);
+    places.list = toOutput ? places.list : output.value_or(places.list);
     places.header = HeaderBytes(name, size);
 
     ListGenerator generator(std::move(places));
+    for (const NativeString& pattern : excluded) {
+        generator.Exclude(pattern);
+    }
     generator.ObserveProblems([](ProblemKind kind, NativeView path, const std::string& reason) {
         std::fprintf(stderr, "obeygen-cli: %s: %s%s%s\n", kKindWords[static_cast<int>(kind)],
-                     ConsoleText(path).c_str(), reason.empty() ? "" : ": ", reason.c_str());
+                     Shown(path).c_str(), reason.empty() ? "" : ": ", reason.c_str());
     });
+    if (toOutput && outputClosed) {
+        std::fprintf(stderr, "obeygen-cli: error: standard output is closed\n");
+        return 1;
+    }
     try {
-        const ClickSummary summary = generator.ListOnce();
+        const ClickSummary summary =
+            toOutput ? generator.ListToStandardOutput() : generator.ListOnce();
         std::fprintf(stderr, "obeygen-cli: listed %llu %s into %s\n",
                      static_cast<unsigned long long>(summary.LinesWritten()),
                      summary.LinesWritten() == 1 ? "file" : "files",
-                     ConsoleText(generator.ListPath()).c_str());
+                     toOutput ? "standard output" : Shown(generator.ListPath()).c_str());
         return summary.HasProblems() ? 3 : 0;
     } catch (const Error& error) {
         PrintError(error);
+        PrintAdvice(error, generator);
         return 1;
     }
 }

@@ -47,5 +47,8 @@ Error MissingFolderError();
 // The platform's "not enough memory" error.
 Error OutOfMemoryError();
 
+// The platform's "busy" error: another program holds the list's lock.
+Error BusyError();
+
 // The platform's "operation cancelled" error: a click abandoned on request.
 Error CancelledError();

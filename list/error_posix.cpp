@@ -35,3 +35,7 @@ Error OutOfMemoryError() {
 Error CancelledError() {
     return ErrorFromNumber(ECANCELED);
 }
+
+Error BusyError() {
+    return ErrorFromNumber(EBUSY);
+}

@@ -62,3 +62,7 @@ Error OutOfMemoryError() {
 Error CancelledError() {
     return ErrorFromNumber(ERROR_CANCELLED);
 }
+
+Error BusyError() {
+    return ErrorFromNumber(ERROR_BUSY);
+}

@@ -1,6 +1,6 @@
 #include "list_file.h"
 
-ListFile::ListFile(ReplacementFile& file) : file_(file) {
+ListFile::ListFile(ListSink& file) : file_(file) {
     held_.reserve(kBlockSize + 4096);
 }
 

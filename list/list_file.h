@@ -13,7 +13,7 @@ class ListFile {
   public:
     static constexpr std::size_t kBlockSize = 1024 * 1024;
 
-    explicit ListFile(ReplacementFile& file);
+    explicit ListFile(ListSink& file);
 
     // Bytes already in the list's encoding: the header, earlier clicks.
     void WriteBytes(std::string_view bytes);
@@ -26,6 +26,6 @@ class ListFile {
     void Flush();
 
   private:
-    ReplacementFile& file_;
+    ListSink& file_;
     std::string held_;
 };

@@ -1,8 +1,10 @@
 #include "list_generator.h"
 
+#include <algorithm>
 #include <new>
 #include <optional>
 #include <utility>
+#include <vector>
 
 #include "error.h"
 #include "obey_format.h"
@@ -103,6 +105,7 @@ ClickSummary ListGenerator::ListOnce() {
 ListGenerator::Start ListGenerator::Begin() {
     places_.list = FullPath(places_.list);
     auto lock = std::make_unique<ListLock>(places_.list);
+    KnowOwnFiles(*lock);
     RemoveLeftover(BackupPath() + kTemporarySuffix);
     std::optional<ExistingFile> list = ExistingFile::Open(ListPath());
     ExistingFile::Open(BackupPath());
@@ -122,15 +125,8 @@ ListGenerator::Start ListGenerator::Begin() {
 // listing; then the backup, if one is given, and the list put in place.
 ClickSummary ListGenerator::Click(bool afresh, ReplacementFile* backup) {
     ClickSummary summary(observer_);
-    const NativeString source = FullPath(SourcePath());
-    ReadAhead ahead(readAheadThreads_);
-    FolderListing* root = ahead.OpenRoot(source);
-    // Not trimmed: a full path begins with a separator or a drive, and a
-    // source folder whose name ends in a space keeps it, so that the image
-    // paths are cut after it.
-    rootPath_ = source;
-    path_ = source;
-
+    ReadAhead ahead(ReadAheadThreads());
+    FolderListing* root = OpenSource(ahead);
     ReplacementFile file(ListPath());
     ListFile list(file);
     if (afresh) {
@@ -138,6 +134,46 @@ ClickSummary ListGenerator::Click(bool afresh, ReplacementFile* backup) {
     } else {
         CopyCurrentList(list);
     }
+    ListTree(root, ahead, list, summary);
+    if (backup != nullptr) {
+        backup->Commit();
+    }
+    file.Commit();
+    return summary;
+}
+
+ClickSummary ListGenerator::ListToStandardOutput() {
+    return WithMemoryAsError([this] {
+        ClickSummary summary(observer_);
+        ReadAhead ahead(ReadAheadThreads());
+        FolderListing* root = OpenSource(ahead);
+        StandardOutput out;
+        ListFile list(out);
+        list.WriteBytes(places_.header);
+        ListTree(root, ahead, list, summary);
+        return summary;
+    });
+}
+
+// The read-ahead opens every folder it comes to: with folders to leave out
+// unentered, the walk reads each folder itself.
+std::size_t ListGenerator::ReadAheadThreads() const {
+    return exclusions_.HasPatterns() ? 0 : readAheadThreads_;
+}
+
+FolderListing* ListGenerator::OpenSource(ReadAhead& ahead) {
+    const NativeString source = FullPath(SourcePath());
+    FolderListing* root = ahead.OpenRoot(source);
+    // Not trimmed: a full path begins with a separator or a drive, and a
+    // source folder whose name ends in a space keeps it, so that the image
+    // paths are cut after it.
+    rootPath_ = source;
+    path_ = source;
+    return root;
+}
+
+void ListGenerator::ListTree(FolderListing* root, ReadAhead& ahead, ListFile& list,
+                             ClickSummary& summary) {
     if (HasLineBreak(path_)) {
         // Every line would carry the break: list nothing rather than a list
         // whose lines are not its files.
@@ -146,11 +182,32 @@ ClickSummary ListGenerator::Click(bool afresh, ReplacementFile* backup) {
         WalkFolder(root, ahead, list, summary);
     }
     list.Flush();
-    if (backup != nullptr) {
-        backup->Commit();
+}
+
+// The list, the backup, their temporary files and the lock, known by the
+// identity of their folder: the source may reach it by another path, and a
+// file of the same name elsewhere is the user's.
+void ListGenerator::KnowOwnFiles(const ListLock& lock) {
+    std::vector<NativeString> names;
+    for (const NativeString& path : {ListPath(), BackupPath(), lock.Path()}) {
+        if (!path.empty()) {
+            names.emplace_back(path.substr(path.find_last_of(kSeparators) + 1));
+            names.push_back(names.back() + kTemporarySuffix);
+        }
     }
-    file.Commit();
-    return summary;
+    exclusions_.SetOwnFiles(FolderIdentity(FolderOf(ListPath())), std::move(names));
+}
+
+// Whether the user's patterns leave out name, the last step of the path
+// being walked.
+bool ListGenerator::LeavesOut(NativeView name) const {
+    if (!exclusions_.HasPatterns()) {
+        return false;
+    }
+    NativeView relative(path_);
+    relative.remove_prefix(std::min(rootPath_.size(), relative.size()));
+    relative.remove_prefix(std::min(relative.find_first_not_of(kSeparator), relative.size()));
+    return exclusions_.Excludes(name, relative);
 }
 
 // The clicks before this one: the list as it stands, or the header alone when

@@ -2,7 +2,7 @@
 
 // The list generation, from the window's load to its unload:
 //
-//   Form_Load       takes the lock of the list's folder, keeps an earlier
+//   Form_Load       takes the list's lock (ListLock), keeps an earlier
 //                   list as the backup, replaces the list with its header
 //                   (list_generator.cpp)
 //   Command1_Click  opens the source folder and writes the list anew with
@@ -31,6 +31,7 @@
 #include <string>
 
 #include "click_summary.h"
+#include "exclusions.h"
 #include "folder.h"
 #include "list_file.h"
 #include "native_text.h"
@@ -79,12 +80,12 @@ class ListGenerator {
     // either way.
     void LimitReadAhead(std::size_t threads) { readAheadThreads_ = threads; }
 
-    // Takes the lock of the list's folder (a second program there fails with
-    // the platform's "busy" error, changing nothing), removes the program's own
-    // leftover temporary files, refuses anything but a regular file or
-    // nothing in the list's and backup's places, saves an earlier list as the
-    // backup unless it holds only the header, and replaces the list with the
-    // header.
+    // Takes the list's lock (a second program fails with the platform's
+    // "busy" error, changing nothing; ListLock says what each platform
+    // locks), removes the program's own leftover temporary files, refuses
+    // anything but a regular file or nothing in the list's and backup's
+    // places, saves an earlier list as the backup unless it holds only the
+    // header, and replaces the list with the header.
     void Form_Load();
 
     // Writes the list anew with a full listing of the source tree after what
@@ -101,6 +102,16 @@ class ListGenerator {
     // fails leaves both as they were.
     ClickSummary ListOnce();
 
+    // The header and one listing to standard output, for another program to
+    // read: no lock, no backup, no file of the program's own.
+    ClickSummary ListToStandardOutput();
+
+    // Leaves out, neither listed nor reported, the entries pattern names
+    // (Exclusions::AddPattern); a folder left out is not entered, so the
+    // walk then reads every folder itself, with no read-ahead. The program's
+    // own files beside the list are left out always.
+    void Exclude(NativeView pattern) { exclusions_.AddPattern(pattern); }
+
     const NativeString& ListPath() const { return places_.list; }
     const NativeString& SourcePath() const { return places_.source; }
     NativeString BackupPath() const { return BackupPathOf(places_.list); }
@@ -112,6 +123,11 @@ class ListGenerator {
     };
     Start Begin();
     ClickSummary Click(bool afresh, ReplacementFile* backup);
+    std::size_t ReadAheadThreads() const;
+    FolderListing* OpenSource(ReadAhead& ahead);
+    void ListTree(FolderListing* root, ReadAhead& ahead, ListFile& list, ClickSummary& summary);
+    void KnowOwnFiles(const ListLock& lock);
+    bool LeavesOut(NativeView name) const;
     void CopyCurrentList(ListFile& list);
     void WalkFolder(FolderListing* folder, ReadAhead& ahead, ListFile& list, ClickSummary& summary);
     void WriteFolderFiles(const FolderListing& folder, ListFile& list, ClickSummary& summary);
@@ -123,6 +139,7 @@ class ListGenerator {
     ProgressObserver progress_;
     std::size_t readAheadThreads_ = SIZE_MAX;
     std::unique_ptr<ListLock> lock_;
+    Exclusions exclusions_;
     NativeString rootPath_;
     NativeString path_;  // the path being walked, shared by every level
     NativeString line_;  // the line being built, its room reused

@@ -4,6 +4,7 @@
 #include <optional>
 #include <utility>
 
+#include "folder.h"
 #include "native_text.h"
 #include "unique_handle.h"
 
@@ -11,15 +12,29 @@
 // the lock that keeps a second program out, the list and backup read back,
 // and the temporary files that replace them whole.
 
-// Held while a program writes a list; a second program's attempt on the same
-// list, or on another in its folder, fails with the platform's "busy" error.
-// Released when destroyed, and by the system when the process dies.
+// Held while a program writes a list, released when destroyed and by the
+// system when the process dies. What it holds differs by platform:
+// - POSIX: the folder the list is in, by flock on the folder itself. A second
+//   program writing any list in that folder fails with "busy". Nothing is
+//   created, and nothing but that folder is opened.
+// - Windows: the list alone, by a file of its own beside it (LIST.lock),
+//   created new, hidden, open to nobody else and deleted by the system with
+//   its handle. A second program writing the same list fails with "busy";
+//   lists of other names in the folder are free. Whatever else stands in the
+//   lock's place (a file of the user's, a link, a folder) is never opened
+//   through, written or deleted: the start fails, naming it. A lock left by a
+//   system that stopped before it could delete it is known by its content
+//   and taken over.
 class ListLock {
   public:
     explicit ListLock(NativeView list);
 
+    // The lock's own file, or empty where the platform needs none.
+    const NativeString& Path() const { return path_; }
+
   private:
     FileHandle handle_;
+    NativeString path_;
 };
 
 // A list or backup as it stands: a regular file, or nothing. Anything else in
@@ -39,17 +54,24 @@ class ExistingFile {
     NativeString path_;
 };
 
+// Where a list's bytes go.
+class ListSink {
+  public:
+    virtual ~ListSink() = default;
+    virtual void Write(const char* data, std::size_t size) = 0;
+};
+
 // A new file written in full under a temporary name beside its target, then
 // put in the target's place in one step. Until then the target stands as it
 // was, whatever happens to the program; a file dropped unfinished is removed.
-class ReplacementFile {
+class ReplacementFile : public ListSink {
   public:
     explicit ReplacementFile(NativeString target);
-    ~ReplacementFile();
+    ~ReplacementFile() override;
     ReplacementFile(const ReplacementFile&) = delete;
     ReplacementFile& operator=(const ReplacementFile&) = delete;
 
-    void Write(const char* data, std::size_t size);
+    void Write(const char* data, std::size_t size) override;
 
     // Closes the file and puts it in the target's place.
     void Commit();
@@ -60,10 +82,26 @@ class ReplacementFile {
     FileHandle handle_;
 };
 
+// The program's standard output, for a list another program reads as it is
+// written. A failed write, a reader gone included, throws Error.
+class StandardOutput : public ListSink {
+  public:
+    void Write(const char* data, std::size_t size) override;
+};
+
 // Removes what an earlier program left under path, if anything: never a
 // folder, never through a link.
 void RemoveLeftover(NativeView path);
 
 // path made full from the working directory by the platform's own rule, with
 // no trailing separator (but for a root): the form a listing names it in.
+// A trailing dot or space stays: "x." and "x " are other names than "x".
+// Windows' \\?\ form comes back as the ordinary path it stands for.
 NativeString FullPath(NativeView path);
+
+// The folder a full path is in, as a path that opens it ("/" and "C:\" for
+// what is at a root).
+NativeString FolderOf(NativeView fullPath);
+
+// The identity of the folder path leads to, as FolderReader gives it.
+FolderId FolderIdentity(NativeView path);

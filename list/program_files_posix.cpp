@@ -20,16 +20,17 @@ std::string CString(NativeView path) {
 
 }  // namespace
 
-// A lock on the list's folder itself: no file of its own to leave behind,
-// and the kernel lets it go with the last descriptor of a dead process.
+// A lock on the list's folder itself: no file of its own to leave behind or
+// to find in its place, and the kernel lets it go with the last descriptor of
+// a dead process.
 ListLock::ListLock(NativeView list) {
-    const NativeView directory = list.substr(0, std::max<std::size_t>(list.rfind('/'), 1));
-    handle_.Reset(::open(CString(directory).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const NativeString directory = FolderOf(list);
+    handle_.Reset(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!handle_.Valid()) {
         throw LastError().At(directory);
     }
     if (::flock(handle_.Get(), LOCK_EX | LOCK_NB) != 0) {
-        throw(errno == EWOULDBLOCK ? ErrorFromNumber(EBUSY) : LastError()).At(directory);
+        throw(errno == EWOULDBLOCK ? BusyError() : LastError()).At(directory);
     }
 }
 
@@ -107,6 +108,20 @@ void ReplacementFile::Commit() {
     temporary_.clear();
 }
 
+void StandardOutput::Write(const char* data, std::size_t size) {
+    while (size != 0) {
+        const ssize_t done = ::write(STDOUT_FILENO, data, size);
+        if (done < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            throw LastError().At("standard output");
+        }
+        data += done;
+        size -= static_cast<std::size_t>(done);
+    }
+}
+
 void RemoveLeftover(NativeView path) {
     if (::unlink(CString(path).c_str()) != 0 && errno != ENOENT && errno != EISDIR) {
         throw LastError().At(path);
@@ -137,4 +152,16 @@ NativeString FullPath(NativeView path) {
         i = end + 1;
     }
     return out.empty() ? NativeString("/") : out;
+}
+
+NativeString FolderOf(NativeView fullPath) {
+    return NativeString(fullPath.substr(0, std::max<std::size_t>(fullPath.rfind('/'), 1)));
+}
+
+FolderId FolderIdentity(NativeView path) {
+    struct stat st;
+    if (::stat(CString(path).c_str(), &st) != 0) {
+        throw LastError().At(path);
+    }
+    return FolderId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
 }

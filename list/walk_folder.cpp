@@ -56,6 +56,9 @@ void ListGenerator::WalkFolder(FolderListing* folder, ReadAhead& ahead, ListFile
         path_.resize(level.pathLength);
         path_.push_back(kSeparator);
         path_.append(name);
+        if (LeavesOut(name)) {
+            continue;
+        }
         if (HasLineBreak(name)) {
             summary.Add(ProblemKind::kLineBreakInName, path_, {});
             continue;
@@ -79,13 +82,16 @@ void ListGenerator::WalkFolder(FolderListing* folder, ReadAhead& ahead, ListFile
 void ListGenerator::WriteFolderFiles(const FolderListing& folder, ListFile& list,
                                      ClickSummary& summary) {
     const std::size_t folderLength = path_.size();
+    const bool ownFolder = exclusions_.IsOwnFolder(folder.id);
     for (std::size_t i = 0; i < folder.files.Size(); ++i) {
         folder.files.Prefetch(i + kPrefetchAhead);
         const NativeView name = folder.files.At(i);
         path_.resize(folderLength);
         path_.push_back(kSeparator);
         path_.append(name);
-        if (HasLineBreak(name)) {
+        if ((ownFolder && exclusions_.IsOwnFile(name)) || LeavesOut(name)) {
+            // Neither listed nor reported.
+        } else if (HasLineBreak(name)) {
             summary.Add(ProblemKind::kLineBreakInName, path_, {});
         } else {
             WriteFileEntry(path_, list, summary);
@@ -98,6 +104,10 @@ void ListGenerator::WriteFolderFiles(const FolderListing& folder, ListFile& list
         path_.resize(folderLength);
         path_.push_back(kSeparator);
         path_.append(folder.others.At(i));
+        if ((ownFolder && exclusions_.IsOwnFile(folder.others.At(i))) ||
+            LeavesOut(folder.others.At(i))) {
+            continue;
+        }
         summary.Add(HasLineBreak(folder.others.At(i)) ? ProblemKind::kLineBreakInName
                                                       : ProblemKind::kNotRegularFile,
                     path_, {});

@@ -54,7 +54,7 @@ TEST(Lifecycle, SecondProgramOnTheDirectoryIsRefusedAndChangesNothing) {
     first.Form_Load();
     first.Command1_Click();
     ListGenerator second(dir.Native());
-    EXPECT_NE(ErrorNumber([&] { second.Form_Load(); }), 0);
+    EXPECT_EQ(ErrorNumber([&] { second.Form_Load(); }), BusyError().Number());
     EXPECT_EQ(ReadBytes(dir.Backup()), "old backup");
     EXPECT_EQ(ReadBytes(dir.List()), ExpectedList(dir, {"a.txt"}));
     first.Command1_Click();

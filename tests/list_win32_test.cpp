@@ -1,5 +1,5 @@
-// What only Windows has: names the code page lacks, paths past MAX_PATH, and
-// lists that cannot be replaced (read-only, hidden).
+// What only Windows has: names the code page lacks, paths past MAX_PATH,
+// lists that cannot be replaced (read-only, hidden), and the list's lock file.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -67,6 +67,15 @@ TEST(WindowsStart, AListThatCannotBeReplacedFailsTheStartBeforeTheBackup) {
         EXPECT_EQ(ReadBytes(dir.List()), "file=earlier\r\n");
         EXPECT_EQ(ReadBytes(dir.Backup()), "file=older\r\n");
     }
+}
+
+TEST(WindowsStart, ALockLeftByAStoppedSystemIsTakenOver) {
+    TestDirectory dir;
+    const std::wstring lock = dir.List().native() + L".lock";
+    WriteBytes(lock, "ObeyGen lock\r\n");
+    SetFileAttributesW(lock.c_str(), FILE_ATTRIBUTE_HIDDEN);
+    ListGenerator generator(dir.Native());
+    EXPECT_NO_THROW(generator.Form_Load());
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include "form_design.h"
 #include "form_events.h"
 #include "program_directory.h"
+#include "standard_streams.h"
 
 namespace {
 
@@ -210,6 +211,7 @@ gboolean Form1::OnCloseLater(gpointer self) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    PrepareStandardStreams();
     // Error descriptions from the C library come in the user's language.
     std::setlocale(LC_ALL, "");
     gtk_init(&argc, &argv);

@@ -19,6 +19,7 @@
 #include "form_events.h"
 #include "program_directory.h"
 #include "resources/resource_ids.h"
+#include "standard_streams.h"
 #include "utf8_win32.h"
 
 namespace {
@@ -299,6 +300,7 @@ LRESULT Form1::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
+    PrepareStandardStreams();
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
     NativeString programDirectory;

@@ -44,8 +44,42 @@ expect 3 strace -f -o /dev/null -P "$work/t/ROFS/a" -e trace=getdents64 -e injec
 has "obeygen-cli: skipped-folder: $work/t/ROFS/a: Input/output error"
 has "obeygen-cli: not-regular-file: $work/t/ROFS/fifo"
 has "obeygen-cli: folder-loop: $work/t/ROFS/c/up"
-has "obeygen-cli: line-break: $work/t/ROFS/line"
-rm ROFS/fifo ROFS/c/up ROFS/line*
+has "obeygen-cli: line-break: $work/t/ROFS/line\\nbreak"
+rm ROFS/c/up ROFS/line*
+
+# Streams closed at the start, then a reader gone: no message reaches the
+# list, though a flat source leaves the list the first free descriptor and
+# its name would forge lines, and no run is cut short.
+touch "ROFS/a/b/$(printf 'x\r\nrofsname=EVIL.smg')"
+expect 3 "$cli" -s ROFS/a/b -o flat.obey
+cp flat.obey flat.want
+status=0 && "$cli" -s ROFS/a/b -o flat.obey >&- 2>&- || status=$?
+[ $status = 3 ] && cmp flat.obey flat.want || fail "a run with its streams closed"
+exec 3> >(:) && wait $!
+status=0 && "$cli" -s ROFS/a/b -o flat.obey 2>&3 >/dev/null || status=$?
+exec 3>&-
+[ $status = 3 ] && cmp flat.obey flat.want && [ -z "$(ls | grep tmp)" ] || fail "a run whose reader left"
+rm ROFS/a/b/x* flat*
+
+# -o - and --exclude: the list on standard output and nothing beside it;
+# a name, a wildcard, a folder not entered (its FIFO unreported), an image path.
+mkdir -p ROFS/.svn ROFS/c/tmp ROFS/w/d{1..40}/.svn/x
+mv ROFS/fifo ROFS/.svn/
+touch ROFS/c/tmp/t.txt ROFS/a/x.tmp "ROFS/$(printf 'x\r\nrofsname=EVIL.smg')"
+before="$(ls)"
+expect 0 strace -f -o "$work/trace" -e trace=openat "$cli" -o - --exclude '*.tmp' --exclude .svn \
+    --exclude=/c/tmp --exclude 'x??rofsname=*'
+cmp "$work/out" window.obey && [ "$(ls)" = "$before" ] && ! grep -q svn "$work/trace" || fail "-o - with --exclude"
+has "obeygen-cli: listed 4 files into standard output"
+rm -r ROFS/.svn ROFS/c/tmp ROFS/w ROFS/a/x.tmp ROFS/x*
+
+# The list inside the source, also reached by a link: none of the program's
+# own files listed or reported, a user's file of the same name listed.
+mkdir -p own/sub && touch own/sub/out.obey && ln -s own ownlink
+expect 0 "$cli" -s own -o own/out.obey
+expect 0 "$cli" -s ownlink -o own/out.obey
+[ "$(grep -c ^file= own/out.obey)" = 1 ] && grep -q "ownlink/sub/out.obey " own/out.obey || fail "own files"
+rm -r own ownlink
 
 # The options, in both forms; the backup of a named list; the header as given.
 mkdir out
@@ -68,7 +102,7 @@ cmp ROFS.obey before && cmp ROFS_bak.obey before_bak || fail "a failed run chang
 strace -f -o /dev/null -e trace=getdents64 -e inject=getdents64:delay_enter=2000000:when=1 "$cli" >/dev/null 2>&1 &
 sleep 1
 expect 1 "$cli"
-has "Device or resource busy (error 16)"
+has "busy: another ObeyGen program is writing a list there (error 16)"
 wait $! || fail "the first run failed"
 cp ROFS.obey before
 
@@ -82,6 +116,15 @@ usage --bogus
 usage -o
 usage a b
 usage -s=
+usage --help=foo
+usage -o -- x
+status=0 && "$cli" --help >&- 2>/dev/null || status=$?
+[ $status = 2 ] || fail "--help with standard output closed gave $status"
+expect 1 "$cli" none
+has "obeygen-cli: error: $work/t/none: No such file or directory (error 2)"
+has "name an existing folder as DIR"
+expect 1 "$cli" -s none
+has "no folder to list at $work/t/none: name the folder to list with -s FOLDER"
 for name in "" "a b" "$(printf 'a\tb')"; do usage --rofsname "$name"; done
 for size in 0 -1 12k 0x 18446744073709551616 0x10000000000000000; do usage --rofssize "$size"; done
 cmp ROFS.obey before || fail "a usage error changed the list"
@@ -100,6 +143,33 @@ cmp ROFS.obey window.obey || fail "the Windows list differs from the window's"
 iconv -f gbk -t utf-8 "$work/err" | grep -qF "obeygen-cli: not-in-code-page: $here\\ROFS\\中文 x?.txt" ||
     fail "a name the code page lacks, under Wine"
 expect 2 wine "$cli_exe" --rofsname 'x²'
+
+# What stands in the lock's or the list's place is never followed, written or
+# deleted; the source is the folder named, its lines in the ordinary form;
+# patterns and the program's own names ignore case; a missing DIR is named
+# as itself.
+echo thesis >thesis.doc && mv ROFS.obey keep.obey && cp ROFS_bak.obey bak.want
+for make in "ln -s thesis.doc ROFS.obey.lock" "cp thesis.doc ROFS.obey.lock" "ln -s thesis.doc ROFS.obey"; do
+    $make
+    expect 1 wine "$cli_exe" "$here"
+    [ "$(cat thesis.doc "${make##* }")" = "$(printf 'thesis\nthesis')" ] && cmp ROFS_bak.obey bak.want ||
+        fail "$make, under Wine"
+    rm "${make##* }"
+done
+mv keep.obey ROFS.obey
+mkdir "ROFS " && touch "ROFS /sp.txt"
+for source in "ROFS " "\\\\?\\$here\\ROFS "; do
+    expect 0 wine "$cli_exe" -s "$source" -o -
+    [ "$(grep ^file= "$work/out")" = "file=$here\\ROFS \\sp.txt    \\sp.txt"$'\r' ] || fail "-s '$source' under Wine"
+done
+expect 1 wine "$cli_exe" -s "ROFS." -o -
+expect 0 wine "$cli_exe" -o - --exclude '*.TXT'
+[ -z "$(grep ^file= "$work/out")" ] || fail "--exclude ignoring case, under Wine"
+mkdir -p own/sub && touch own/sub/out.obey
+expect 0 wine "$cli_exe" -s own -o 'own\out.obey' && expect 0 wine "$cli_exe" -s own -o 'own\OUT.OBEY'
+[ "$(grep -c ^file= own/out.obey)" = 1 ] || fail "the program's own files of another case, under Wine"
+expect 1 wine "$cli_exe" "$here\\none"
+has "obeygen-cli: error: $here\\none: "
 x86_64-w64-mingw32-objdump -p "$cli_exe" >"$work/headers"
 grep -q "Subsystem.*(Windows CUI)" "$work/headers" || fail "not a console program"
 for type in 14 16; do [ -n "$(wrestool -l --type=$type "$cli_exe")" ] || fail "no icon or version block"; done
