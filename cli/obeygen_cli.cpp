@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "check_list.h"
 #include "console.h"
 #include "error.h"
 #include "list_generator.h"
@@ -18,6 +19,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: obeygen-cli [OPTIONS] [DIR]\n"
+    "       obeygen-cli --check [LIST]\n"
     "Lists every file under DIR/ROFS into DIR/ROFS.obey, keeping the list found there\n"
     "as DIR/ROFS_bak.obey, as the window does in its own folder. DIR: the current\n"
     "directory by default.\n"
@@ -28,17 +30,24 @@ constexpr const char* kUsage =
     "      --rofsname NAME  the image name of the first line (default CG33.smg)\n"
     "      --rofssize SIZE  the image size of the second line, decimal or 0x\n"
     "                       hexadecimal, written as given (default 0x40000000)\n"
+    "      --check [LIST]   write nothing, but read LIST (default: the -o FILE, or\n"
+    "                       DIR/ROFS.obey) as the image builder does; each problem\n"
+    "                       goes to standard error, one line each:\n"
+    "                       obeygen-cli: KIND: LIST:LINE: DETAIL, KIND one of miscut,\n"
+    "                       missing, duplicate, no-header, no-file; exit 0 when the\n"
+    "                       builder takes it, 3 when not, 1 when it cannot be read\n"
     "  -h, --help           show this help\n"
     "      --version        show the version\n"
     "\n"
     "Problems go to standard error, one line each: obeygen-cli: KIND: PATH[: REASON],\n"
-    "KIND one of skipped-folder, not-in-code-page, line-break, folder-loop,\n"
-    "not-regular-file.\n"
+    "KIND one of skipped-folder, not-in-code-page, line-break, quote, folder-loop,\n"
+    "not-regular-file, name-clash (PATH: the earlier name it equals to the builder).\n"
     "Exit status: 0 the list is complete; 3 it was written, but something was\n"
     "skipped or changed; 1 an error, and the list is as it was; 2 a usage error.\n";
 
 constexpr const char* kKindWords[kProblemKindCount] = {
-    "skipped-folder", "not-in-code-page", "line-break", "folder-loop", "not-regular-file"};
+    "skipped-folder", "not-in-code-page", "line-break", "folder-loop", "not-regular-file",
+    "quote",          "name-clash"};
 
 int UsageError(const std::string& message) {
     std::fprintf(stderr, "obeygen-cli: %s\nTry 'obeygen-cli --help' for more information.\n",
@@ -63,8 +72,9 @@ bool IsImageSize(const std::string& text) {
     return result.ec == std::errc() && result.ptr == last && value != 0;
 }
 
-// The image name as the list writes it: not empty, no space or control
-// character, every character in the list's encoding.
+// The image name as the list writes it: not empty, no space, control
+// character, "=" or double quote, which would cut its word, every character
+// in the list's encoding.
 std::optional<std::string> ImageName(NativeView name) {
     std::string bytes;
     if (name.empty() || !AppendNarrow(name, bytes)) {
@@ -72,7 +82,7 @@ std::optional<std::string> ImageName(NativeView name) {
     }
     for (const NativeChar c : name) {
         const auto unit = static_cast<std::make_unsigned_t<NativeChar>>(c);
-        if (unit <= 0x20 || unit == 0x7F) {
+        if (unit <= 0x20 || unit == 0x7F || c == '=' || c == '"') {
             return std::nullopt;
         }
     }
@@ -94,6 +104,7 @@ int RunCli(const std::vector<NativeString>& arguments) {
     std::string name(kImageName);
     std::string size(kImageSize);
     std::vector<NativeString> words;
+    bool check = false;
     bool optionsDone = false;
     for (const NativeString& argument : arguments) {
         // "--output=FILE" is "--output FILE"; after "--" every word is DIR.
@@ -131,6 +142,10 @@ int RunCli(const std::vector<NativeString>& arguments) {
             std::fputs(kUsage, stdout);
             return 0;
         }
+        if (Is(argument, "--check")) {
+            check = true;
+            continue;
+        }
         if (Is(argument, "--version")) {
             std::printf("obeygen-cli %s\n", kObeyVersion);
             return 0;
@@ -146,8 +161,8 @@ int RunCli(const std::vector<NativeString>& arguments) {
             const std::optional<std::string> bytes = ImageName(words[++i]);
             if (!bytes) {
                 return UsageError("bad image name '" + ConsoleText(words[i]) +
-                                  "': it must not be empty or hold a space, a control character "
-                                  "or a character the code page lacks");
+                                  "': it must not be empty or hold a space, a control character, "
+                                  "'=', '\"' or a character the code page lacks");
             }
             name = *bytes;
         } else if (Is(argument, "--rofssize")) {
@@ -166,15 +181,26 @@ int RunCli(const std::vector<NativeString>& arguments) {
             return UsageError("an empty path is no folder or file");
         }
     }
+    if (check) {
+        if (directory && output) {
+            return UsageError("--check reads one list: LIST or -o FILE");
+        }
+        // With --check the word that is DIR otherwise is the list.
+        return CheckList(directory ? *directory
+                                   : output.value_or(NativeString(1, '.') + kListFileSuffix));
+    }
     ListPlaces places = ProgramDirectoryPlaces(directory.value_or(NativeString(1, '.')));
     places.source = source.value_or(places.source);
     places.list = output.value_or(places.list);
     places.header = HeaderBytes(name, size);
 
     ListGenerator generator(std::move(places));
-    generator.ObserveProblems([](ProblemKind kind, NativeView path, const std::string& reason) {
-        std::fprintf(stderr, "obeygen-cli: %s: %s%s%s\n", kKindWords[static_cast<int>(kind)],
-                     ConsoleText(path).c_str(), reason.empty() ? "" : ": ", reason.c_str());
+    generator.ObserveProblems([](const Problem& problem) {
+        const std::string& reason =
+            problem.other.empty() ? problem.reason : ConsoleText(problem.other);
+        std::fprintf(stderr, "obeygen-cli: %s: %s%s%s\n",
+                     kKindWords[static_cast<int>(problem.kind)], ConsoleText(problem.path).c_str(),
+                     reason.empty() ? "" : ": ", reason.c_str());
     });
     try {
         const ClickSummary summary = generator.ListOnce();

@@ -47,5 +47,9 @@ Error MissingFolderError();
 // The platform's "not enough memory" error.
 Error OutOfMemoryError();
 
+// The error of a path that no list can carry: it holds a double quote, CR or
+// LF. The platform's "invalid name" error where it has one.
+Error UnlistablePathError();
+
 // The platform's "operation cancelled" error: a click abandoned on request.
 Error CancelledError();

@@ -35,3 +35,7 @@ Error OutOfMemoryError() {
 Error CancelledError() {
     return ErrorFromNumber(ECANCELED);
 }
+
+Error UnlistablePathError() {
+    return Error(EINVAL, "A list cannot hold a path with a double quote, CR or LF");
+}

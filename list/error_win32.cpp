@@ -62,3 +62,7 @@ Error OutOfMemoryError() {
 Error CancelledError() {
     return ErrorFromNumber(ERROR_CANCELLED);
 }
+
+Error UnlistablePathError() {
+    return ErrorFromNumber(ERROR_INVALID_NAME);
+}

@@ -91,6 +91,7 @@ ClickSummary ListGenerator::ListOnce() {
         throw InvalidArgumentError();
     }
     return WithMemoryAsError([this] {
+        FullSourcePath();
         const Start start = Begin();
         return Click(true, start.backup.get());
     });
@@ -122,7 +123,7 @@ ListGenerator::Start ListGenerator::Begin() {
 // listing; then the backup, if one is given, and the list put in place.
 ClickSummary ListGenerator::Click(bool afresh, ReplacementFile* backup) {
     ClickSummary summary(observer_);
-    const NativeString source = FullPath(SourcePath());
+    const NativeString source = FullSourcePath();
     ReadAhead ahead(readAheadThreads_);
     FolderListing* root = ahead.OpenRoot(source);
     // Not trimmed: a full path begins with a separator or a drive, and a
@@ -138,19 +139,23 @@ ClickSummary ListGenerator::Click(bool afresh, ReplacementFile* backup) {
     } else {
         CopyCurrentList(list);
     }
-    if (HasLineBreak(path_)) {
-        // Every line would carry the break: list nothing rather than a list
-        // whose lines are not its files.
-        summary.Add(ProblemKind::kLineBreakInName, path_, {});
-    } else {
-        WalkFolder(root, ahead, list, summary);
-    }
+    WalkFolder(root, ahead, list, summary);
     list.Flush();
     if (backup != nullptr) {
         backup->Commit();
     }
     file.Commit();
     return summary;
+}
+
+// Every line would carry the source folder's path: one that no list can
+// carry fails the click before anything is written.
+NativeString ListGenerator::FullSourcePath() const {
+    NativeString source = FullPath(SourcePath());
+    if (HasLineBreak(source) || HasQuote(source)) {
+        throw UnlistablePathError().At(source);
+    }
+    return source;
 }
 
 // The clicks before this one: the list as it stands, or the header alone when

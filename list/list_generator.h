@@ -33,6 +33,7 @@
 #include "click_summary.h"
 #include "folder.h"
 #include "list_file.h"
+#include "name_clash.h"
 #include "native_text.h"
 #include "program_files.h"
 #include "read_ahead.h"
@@ -115,10 +116,13 @@ class ListGenerator {
     };
     Start Begin();
     ClickSummary Click(bool afresh, ReplacementFile* backup);
+    NativeString FullSourcePath() const;
     void CopyCurrentList(ListFile& list);
     void WalkFolder(FolderListing* folder, ReadAhead& ahead, ListFile& list, ClickSummary& summary);
     void WriteFolderFiles(const FolderListing& folder, ListFile& list, ClickSummary& summary);
     void WriteFileEntry(NativeView path, ListFile& list, ClickSummary& summary);
+    void ReportClashes(const FolderListing& folder, std::size_t folderLength,
+                       ClickSummary& summary);
     void ReportProgress(const ClickSummary& summary) const;
 
     ListPlaces places_;
@@ -129,4 +133,5 @@ class ListGenerator {
     NativeString rootPath_;
     NativeString path_;  // the path being walked, shared by every level
     NativeString line_;  // the line being built, its room reused
+    NameClashFinder clashFinder_;
 };

@@ -60,6 +60,10 @@ void ListGenerator::WalkFolder(FolderListing* folder, ReadAhead& ahead, ListFile
             summary.Add(ProblemKind::kLineBreakInName, path_, {});
             continue;
         }
+        if (HasQuote(name)) {
+            summary.Add(ProblemKind::kQuoteInName, path_, {});
+            continue;
+        }
         try {
             folder = ahead.OpenSubFolder(*level.folder, index);
         } catch (const Error& error) {
@@ -87,6 +91,8 @@ void ListGenerator::WriteFolderFiles(const FolderListing& folder, ListFile& list
         path_.append(name);
         if (HasLineBreak(name)) {
             summary.Add(ProblemKind::kLineBreakInName, path_, {});
+        } else if (HasQuote(name)) {
+            summary.Add(ProblemKind::kQuoteInName, path_, {});
         } else {
             WriteFileEntry(path_, list, summary);
         }
@@ -102,11 +108,32 @@ void ListGenerator::WriteFolderFiles(const FolderListing& folder, ListFile& list
                                                       : ProblemKind::kNotRegularFile,
                     path_, {});
     }
+    ReportClashes(folder, folderLength, summary);
     path_.resize(folderLength);
     if (folder.error) {
         summary.Add(ProblemKind::kFolderIncomplete, path_, folder.error->Description());
     }
     ReportProgress(summary);
+}
+
+// Both names stay listed, as the disk holds them: which one to rename is the
+// user's choice. The subfolders of a folder whose listing failed are not
+// walked, so take no part.
+void ListGenerator::ReportClashes(const FolderListing& folder, std::size_t folderLength,
+                                  ClickSummary& summary) {
+    static const NameList kNoFolders;
+    const NameList& folders = folder.error ? kNoFolders : folder.folders;
+    const auto name = [&](std::size_t entry) {
+        return entry < folder.files.Size() ? folder.files.At(entry)
+                                           : folders.At(entry - folder.files.Size());
+    };
+    for (const NameClashFinder::Clash& clash : clashFinder_.Find(folder.files, folders)) {
+        path_.resize(folderLength);
+        path_.push_back(kSeparator);
+        NativeString earlier = path_ + NativeString(name(clash.earlier));
+        path_.append(name(clash.later));
+        summary.Add(ProblemKind::kNameClash, path_, {}, earlier);
+    }
 }
 
 void ListGenerator::ReportProgress(const ClickSummary& summary) const {
