@@ -67,6 +67,7 @@ void ObeyReader::Take(char c) {
     }
     if (quoted_) {
         if (c == '"') {
+            AppendBlanks();
             EndWord();
         } else if (IsBlank(c)) {
             // Dropped if the line ends before another character. More than
@@ -77,12 +78,7 @@ void ObeyReader::Take(char c) {
                 blanksPastRoom_ = true;
             }
         } else {
-            for (const char blank : blanks_) {
-                Append(blank);
-            }
-            line_.cutShort = line_.cutShort || blanksPastRoom_;
-            blanks_.clear();
-            blanksPastRoom_ = false;
+            AppendBlanks();
             Append(c);
         }
         return;
@@ -121,6 +117,17 @@ void ObeyReader::Append(char c) {
     } else {
         line_.cutShort = true;
     }
+}
+
+// The blanks of a quoted word that a character follows: the line's end
+// does not drop them.
+void ObeyReader::AppendBlanks() {
+    for (const char blank : blanks_) {
+        Append(blank);
+    }
+    line_.cutShort = line_.cutShort || blanksPastRoom_;
+    blanks_.clear();
+    blanksPastRoom_ = false;
 }
 
 void ObeyReader::EndWord() {

@@ -47,6 +47,7 @@ class ObeyReader {
 
   private:
     void Take(char c);
+    void AppendBlanks();
     void EndWord();
     void EndLine();
     void Append(char c);

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "list_generator.h"
+#include "obey_reader.h"
 #include "test_tree.h"
 #include "tree_model.h"
 
@@ -28,9 +29,11 @@ std::string RandomName(std::mt19937_64& random, Names& taken) {
         for (int count = 1 + static_cast<int>(random() % 12); count > 0; --count) {
             name += pieces[random() % pieces.size()];
         }
-        // Names Windows cannot hold are kept out on every host, and any name
-        // too long for a folder entry.
-        if (name.back() != ' ' && name.back() != '.' && name.size() < 200 &&
+        // Names Windows cannot hold (a trailing space) are kept out there,
+        // a trailing dot everywhere ("." and ".." are no names), and any
+        // name too long for a folder entry.
+        const bool windows = Host().separator == '\\';
+        if (!(windows && name.back() == ' ') && name.back() != '.' && name.size() < 200 &&
             taken.insert(name).second) {
             return name;
         }
@@ -91,10 +94,26 @@ TEST(RandomTrees, ListAndProblemsEqualTheModel) {
 
         std::string list;
         std::vector<ModelProblem> problems;
+        std::vector<ListedFile> files;
         ExpectedList(
             tree, dir.Source().u8string(), [&list](std::string_view piece) { list += piece; },
-            problems);
-        ASSERT_EQ(ReadBytes(dir.List()), list);
+            problems, &files);
+        const std::string written = ReadBytes(dir.List());
+        ASSERT_EQ(written, list);
+        // The builder reads back exactly the tree's files, each line whole.
+        std::vector<ListedFile> read;
+        ObeyReader reader([&read](const ObeyLine& line) {
+            ASSERT_FALSE(line.cutShort);
+            if (IsKeyword(line.words[0], "file")) {
+                ASSERT_EQ(line.wordCount, 3u) << "line " << line.number;
+                read.push_back({line.words[1], line.words[2]});
+            } else {
+                ASSERT_EQ(line.wordCount, 2u) << "line " << line.number;
+            }
+        });
+        reader.Feed(written);
+        reader.Finish();
+        ASSERT_EQ(read, files);
         // The first of each kind are kept with their paths, in the walk's
         // order, and all are counted.
         std::vector<ModelProblem> kept;
