@@ -53,6 +53,11 @@ std::string ReadBytes(const fs::path& path) {
     return content.str();
 }
 
+// A path the builder would cut at a space, tab or "=" is quoted.
+static std::string Word(const std::string& path) {
+    return path.find_first_of(" \t=") == std::string::npos ? path : '"' + path + '"';
+}
+
 std::string ExpectedList(const TestDirectory& dir, const std::vector<std::string>& files,
                          int clicks) {
     const std::string root = dir.Source().string();
@@ -60,7 +65,7 @@ std::string ExpectedList(const TestDirectory& dir, const std::vector<std::string
     for (const std::string& file : files) {
         std::string image = "/" + file;
         std::replace(image.begin(), image.end(), '/', static_cast<char>(kSeparator));
-        lines += "file=" + root + image + "    " + image + "\r\n";
+        lines += "file=" + Word(root + image) + "    " + Word(image) + "\r\n";
     }
     std::string list(HeaderBytes());
     for (int click = 0; click < clicks; ++click) {
