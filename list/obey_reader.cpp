@@ -8,6 +8,21 @@ bool IsBlank(char c) {
     return c == ' ' || c == '\t';
 }
 
+constexpr unsigned char kEndsLine = 1;
+constexpr unsigned char kEndsWord = 2;
+
+struct ByteKinds {
+    unsigned char of[256];
+    constexpr ByteKinds() : of{} {
+        of[static_cast<unsigned char>('\r')] = kEndsLine | kEndsWord;
+        of[static_cast<unsigned char>('\n')] = kEndsLine | kEndsWord;
+        for (const char c : {' ', '\t', '=', '"'}) {
+            of[static_cast<unsigned char>(c)] = kEndsWord;
+        }
+    }
+};
+constexpr ByteKinds kByteKinds;
+
 char LowerAscii(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c;
 }
@@ -26,8 +41,29 @@ bool IsKeyword(std::string_view word, std::string_view keyword) {
     return true;
 }
 
+// Most bytes of a long line are inside a bare word, or in a comment: those
+// runs go at a table look-up a byte, the rest one by one.
 void ObeyReader::Feed(std::string_view bytes) {
-    for (const char c : bytes) {
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        const bool inBareWord = inWord_ && !quoted_ && headLength_ == 3;
+        if (comment_ || inBareWord) {
+            const unsigned char ends = comment_ ? kEndsLine : kEndsWord;
+            std::size_t end = i;
+            while (end < bytes.size() &&
+                   (kByteKinds.of[static_cast<unsigned char>(bytes[end])] & ends) == 0) {
+                ++end;
+            }
+            if (end != i) {
+                if (!comment_) {
+                    AppendRun(bytes.substr(i, end - i));
+                }
+                afterCr_ = false;
+                i = end;
+                continue;
+            }
+        }
+        const char c = bytes[i++];
         if (c == '\r' || c == '\n') {
             // LF right after CR ends nothing more.
             if (!(c == '\n' && afterCr_)) {
@@ -37,9 +73,6 @@ void ObeyReader::Feed(std::string_view bytes) {
             continue;
         }
         afterCr_ = false;
-        if (comment_) {
-            continue;
-        }
         if (!lineBegun_) {
             lineBegun_ = true;
             ++line_.number;
@@ -105,6 +138,16 @@ void ObeyReader::Take(char c) {
         }
     }
     Append(c);
+}
+
+void ObeyReader::AppendRun(std::string_view run) {
+    if (line_.wordCount > kMostWords) {
+        return;
+    }
+    std::string& word = line_.words.back();
+    const std::size_t room = kMostWordBytes - word.size();
+    word.append(run.substr(0, room));
+    line_.cutShort = line_.cutShort || run.size() > room;
 }
 
 void ObeyReader::Append(char c) {

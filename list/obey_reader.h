@@ -51,6 +51,7 @@ class ObeyReader {
     void EndWord();
     void EndLine();
     void Append(char c);
+    void AppendRun(std::string_view run);
 
     LineSink sink_;
     ObeyLine line_;
