@@ -130,6 +130,7 @@ ClickSummary ListGenerator::Click(bool afresh, ReplacementFile* backup) {
     // source folder whose name ends in a space keeps it, so that the image
     // paths are cut after it.
     rootPath_ = source;
+    rootNeedsQuotes_ = NeedsQuotes(source);
     path_ = source;
 
     ReplacementFile file(ListPath());

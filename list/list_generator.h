@@ -131,6 +131,7 @@ class ListGenerator {
     std::size_t readAheadThreads_ = SIZE_MAX;
     std::unique_ptr<ListLock> lock_;
     NativeString rootPath_;
+    bool rootNeedsQuotes_ = false;
     NativeString path_;  // the path being walked, shared by every level
     NativeString line_;  // the line being built, its room reused
     NameClashFinder clashFinder_;

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "name_list.h"
@@ -10,9 +11,11 @@
 // The builder compares image paths with ASCII letters taken without case,
 // byte by byte in the list's encoding: two names of one folder that are
 // equal so stop its build ("duplicate file") or merge two folders into one.
-// This finds them among a folder's files and subfolders, taken together,
-// at the cost of a hash of each name; its room is reused from folder to
-// folder.
+// This finds them among a folder's files and subfolders, taken together.
+// Each name costs a hash and a bit in a table of eight bits a name, small
+// enough to stay in the cache for the widest folder; only names whose bit
+// another set before are compared, once all are in. The room is reused from
+// folder to folder.
 class NameClashFinder {
   public:
     // Entries are numbered files first, then folders: entry i is
@@ -22,26 +25,32 @@ class NameClashFinder {
         std::size_t earlier;  // the first entry the later one equals
     };
 
-    // The entries that equal an earlier one, in their order. Names the list
-    // never holds (a line break, a double quote) take no part. Valid until
-    // the next call.
-    const std::vector<Clash>& Find(const NameList& files, const NameList& folders);
+    // A folder's names to come. The subfolders of a folder whose listing
+    // failed are not walked: it gives an empty list for them.
+    void Start(const NameList& files, const NameList& folders);
+
+    // The next entry's name, each in their order: the walk adds its
+    // files as it writes them, while their names are at hand.
+    void Add(NativeView name);
+
+    // The entries that equal an earlier one, in their order, once all are
+    // added. Names the list never holds (a line break, a double quote) take
+    // no part.
+    const std::vector<Clash>& Clashes();
 
   private:
-    struct Slot {
-        std::uint32_t hash;
-        std::uint32_t entry;  // the entry's number + 1; 0 for an empty slot
-    };
-
     NativeView Name(std::size_t entry) const;
-    std::uint32_t Hash(NativeView name);
-    bool Equal(NativeView a, NativeView b);
-    const std::string& Narrow(NativeView name, std::string& room);
+    static std::string_view ListBytes(NativeView name, std::string& room);
 
     const NameList* files_ = nullptr;
     const NameList* folders_ = nullptr;
-    std::vector<Slot> table_;
+    std::vector<std::uint32_t> hashes_;  // each entry's
+    std::vector<std::uint64_t> seen_;    // a bit for each hash's low bits
+    std::vector<std::uint64_t> twice_;   // those set more than once
+    std::uint32_t mask_ = 0;
+    bool anyTwice_ = false;
+    std::vector<std::uint64_t> candidates_;  // hash << 32 | entry
     std::vector<Clash> clashes_;
     std::string narrow_;  // a name in the list's encoding, where it differs
-    std::string other_;
+    std::string other_;   // the earlier one's
 };

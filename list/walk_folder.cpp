@@ -82,10 +82,13 @@ void ListGenerator::WalkFolder(FolderListing* folder, ReadAhead& ahead, ListFile
 // then the error that cut its listing short: its subfolders are then skipped.
 void ListGenerator::WriteFolderFiles(const FolderListing& folder, ListFile& list,
                                      ClickSummary& summary) {
+    static const NameList kNoFolders;
     const std::size_t folderLength = path_.size();
+    clashFinder_.Start(folder.files, folder.error ? kNoFolders : folder.folders);
     for (std::size_t i = 0; i < folder.files.Size(); ++i) {
         folder.files.Prefetch(i + kPrefetchAhead);
         const NativeView name = folder.files.At(i);
+        clashFinder_.Add(name);
         path_.resize(folderLength);
         path_.push_back(kSeparator);
         path_.append(name);
@@ -117,17 +120,17 @@ void ListGenerator::WriteFolderFiles(const FolderListing& folder, ListFile& list
 }
 
 // Both names stay listed, as the disk holds them: which one to rename is the
-// user's choice. The subfolders of a folder whose listing failed are not
-// walked, so take no part.
+// user's choice. The files are in the finder already.
 void ListGenerator::ReportClashes(const FolderListing& folder, std::size_t folderLength,
                                   ClickSummary& summary) {
-    static const NameList kNoFolders;
-    const NameList& folders = folder.error ? kNoFolders : folder.folders;
+    const std::size_t files = folder.files.Size();
+    for (std::size_t i = 0; !folder.error && i < folder.folders.Size(); ++i) {
+        clashFinder_.Add(folder.folders.At(i));
+    }
     const auto name = [&](std::size_t entry) {
-        return entry < folder.files.Size() ? folder.files.At(entry)
-                                           : folders.At(entry - folder.files.Size());
+        return entry < files ? folder.files.At(entry) : folder.folders.At(entry - files);
     };
-    for (const NameClashFinder::Clash& clash : clashFinder_.Find(folder.files, folders)) {
+    for (const NameClashFinder::Clash& clash : clashFinder_.Clashes()) {
         path_.resize(folderLength);
         path_.push_back(kSeparator);
         NativeString earlier = path_ + NativeString(name(clash.earlier));
@@ -143,7 +146,7 @@ void ListGenerator::ReportProgress(const ClickSummary& summary) const {
 }
 
 void ListGenerator::WriteFileEntry(NativeView path, ListFile& list, ClickSummary& summary) {
-    BuildFileLine(path, rootPath_, line_);
+    BuildFileLine(path, rootPath_, rootNeedsQuotes_, line_);
     if (!list.WriteLine(line_)) {
         summary.Add(ProblemKind::kNameNotInCodePage, path, {});
     }

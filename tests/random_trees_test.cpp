@@ -82,10 +82,14 @@ TEST(RandomTrees, ListAndProblemsEqualTheModel) {
         std::mt19937_64 random(seed + i);
         Tree tree;
         RandomFolder(random, 1 + static_cast<int>(random() % 5), tree);
+        // Every other program folder is one whose every path needs quotes.
         TestDirectory dir;
-        WriteTree(tree, dir.Path().u8string());
+        const fs::path program = i % 2 == 0 ? dir.Path() : dir.Path() / "rom tools=1";
+        fs::create_directories(program);
+        const fs::path source = program / "ROFS";
+        WriteTree(tree, program.u8string());
 
-        ListGenerator generator(dir.Native());
+        ListGenerator generator(program.native());
         // Read ahead by the pool, and once in a while by the walk alone.
         generator.LimitReadAhead(i % 4 == 0 ? 0 : 16);
         generator.Form_Load();
@@ -96,9 +100,9 @@ TEST(RandomTrees, ListAndProblemsEqualTheModel) {
         std::vector<ModelProblem> problems;
         std::vector<ListedFile> files;
         ExpectedList(
-            tree, dir.Source().u8string(), [&list](std::string_view piece) { list += piece; },
-            problems, &files);
-        const std::string written = ReadBytes(dir.List());
+            tree, source.u8string(), [&list](std::string_view piece) { list += piece; }, problems,
+            &files);
+        const std::string written = ReadBytes(program / "ROFS.obey");
         ASSERT_EQ(written, list);
         // The builder reads back exactly the tree's files, each line whole.
         std::vector<ListedFile> read;
@@ -123,7 +127,7 @@ TEST(RandomTrees, ListAndProblemsEqualTheModel) {
                 kept.push_back(problem);
             }
         }
-        ASSERT_EQ(ProblemsOf(summary, dir.Source().native()), kept);
+        ASSERT_EQ(ProblemsOf(summary, source.native()), kept);
         for (std::size_t kind = 0; kind < kProblemKindCount; ++kind) {
             ASSERT_EQ(summary.Count(ProblemKind(kind)), counts[kind]);
         }
