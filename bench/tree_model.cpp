@@ -58,7 +58,7 @@ class ExpectedWalk {
     // The builder takes names for equal when their list bytes are, ASCII
     // letters without case; each later one is reported.
     void Clashes(const std::vector<const TreeEntry*>& entries) {
-        std::vector<std::string> seen;
+        std::vector<std::pair<std::string, const TreeEntry*>> seen;
         for (int pass : {0, 2}) {
             for (const TreeEntry* entry : entries) {
                 if (Pass(entry->kind) != pass || !Listable(entry->name)) {
@@ -69,10 +69,13 @@ class ExpectedWalk {
                 for (char& c : bytes) {
                     c = c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
                 }
-                if (std::find(seen.begin(), seen.end(), bytes) != seen.end()) {
-                    problems_.push_back({ProblemKind::kNameClash, relative_ + "/" + entry->name});
+                const auto first = std::find_if(seen.begin(), seen.end(),
+                                                [&](const auto& s) { return s.first == bytes; });
+                if (first != seen.end()) {
+                    problems_.push_back({ProblemKind::kNameClash, relative_ + "/" + entry->name,
+                                         relative_ + "/" + first->second->name});
                 } else {
-                    seen.push_back(bytes);
+                    seen.push_back({bytes, entry});
                 }
             }
         }
@@ -135,7 +138,9 @@ std::vector<ModelProblem> ProblemsOf(const ClickSummary& summary, NativeView sou
     std::vector<ModelProblem> problems;
     for (const Problem& problem : summary.Kept()) {
         const std::filesystem::path relative(problem.path.substr(source.size()));
-        problems.push_back({problem.kind, relative.generic_u8string()});
+        const std::filesystem::path other(
+            problem.other.empty() ? NativeString() : problem.other.substr(source.size()));
+        problems.push_back({problem.kind, relative.generic_u8string(), other.generic_u8string()});
     }
     return problems;
 }
@@ -144,7 +149,8 @@ void PrintTo(const ModelProblem& problem, std::ostream* out) {
     static const char* const kKinds[] = {"incomplete", "not in code page",   "line break",
                                          "loop",       "not a regular file", "quote",
                                          "name clash"};
-    *out << kKinds[static_cast<int>(problem.kind)] << " " << problem.relative;
+    *out << kKinds[static_cast<int>(problem.kind)] << " " << problem.relative << " "
+         << problem.other;
 }
 
 void PrintTo(const ListedFile& file, std::ostream* out) {

@@ -41,9 +41,10 @@ void WriteTree(const Tree& tree, const std::string& programDirectory);
 
 struct ModelProblem {
     ProblemKind kind;
-    std::string relative;  // below the source folder, "/" before each name
-    bool operator==(const ModelProblem& other) const {
-        return kind == other.kind && relative == other.relative;
+    std::string relative;    // below the source folder, "/" before each name
+    std::string other = {};  // the same for a clash's earlier name
+    bool operator==(const ModelProblem& that) const {
+        return kind == that.kind && relative == that.relative && other == that.other;
     }
 };
 void PrintTo(const ModelProblem& problem, std::ostream* out);  // for failure messages

@@ -46,7 +46,9 @@ TEST(WindowsWalk, CharactersWithoutAnExactFormAreTheDefaultCharacterAndReported)
                                           "c.txt"},
                                          {ProblemKind::kNameClash,
                                           "/\xe3\x80\x80"
-                                          "c.txt"}}));
+                                          "c.txt",
+                                          "/\xe0\xb8\x81"
+                                          "C.txt"}}));
 }
 
 TEST(WindowsWalk, FolderPastMaxPathIsListed) {

@@ -2,6 +2,7 @@
 // and the problems of each must equal what the model computes from the tree's
 // description. OBEY_RANDOM_TREES sets how many (default 40), OBEY_RANDOM_SEED
 // repeats a run.
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <random>
@@ -22,10 +23,20 @@ using Names = std::set<std::string, bool (*)(const std::string&, const std::stri
 std::string RandomName(std::mt19937_64& random, Names& taken) {
     const std::vector<std::string>& pieces = Host().awkwardPieces;
     for (;;) {
-        // Names that begin as a sibling's test the order past their first bytes.
+        // Names that begin as a sibling's test the order past their first
+        // bytes; a sibling's in other case, where the host tells them apart,
+        // the names the builder takes for one.
         std::string name = !taken.empty() && random() % 3 == 0
                                ? *std::next(taken.begin(), long(random() % taken.size()))
                                : "";
+        if (!name.empty() && Host().separator == '/' && random() % 3 == 0) {
+            for (char& c : name) {
+                c = std::isalpha(static_cast<unsigned char>(c)) && random() % 2 == 0 ? c ^ 0x20 : c;
+            }
+            if (taken.insert(name).second) {
+                return name;
+            }
+        }
         for (int count = 1 + static_cast<int>(random() % 12); count > 0; --count) {
             name += pieces[random() % pieces.size()];
         }
