@@ -14,7 +14,8 @@
 //                     a pool of threads (read_ahead.h), each read by
 //                     folder.h
 //     WriteFileEntry  one file's line (walk_folder.cpp, obey_format.h,
-//                     list_file.h)
+//                     list_file.h); names the builder takes for one are
+//                     found as they go (name_clash.h)
 //   Form_Unload     lets the lock go (list_generator.cpp)
 //   ListOnce        the three in one for a command line, changing the list
 //                   and backup only when the listing is done
@@ -90,8 +91,10 @@ class ListGenerator {
 
     // Writes the list anew with a full listing of the source tree after what
     // it held, recovering inside the tree by itself, and puts it in place of
-    // the list when done. Throws when the source folder cannot be opened or
-    // the list cannot be written; the list then stands as before.
+    // the list when done. Throws when the source folder cannot be opened, its
+    // full path holds a double quote, CR or LF (UnlistablePathError, before
+    // anything is written), or the list cannot be written; the list then
+    // stands as before.
     ClickSummary Command1_Click();
 
     // Lets the lock go. The unload always proceeds; cancel is left untouched.
