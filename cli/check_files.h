@@ -13,6 +13,9 @@
 // regular file (a FIFO would wait for a writer, a device never end).
 void ReadListFile(NativeView path, const std::function<void(std::string_view)>& piece);
 
+// Whether path names a folder (through a link too).
+bool IsFolder(NativeView path);
+
 // Why the builder could not take the host file the list's bytes name (they
 // are in the list's encoding): it is not there, cannot be opened for
 // reading, or is no regular file. Empty when it can. Nothing but a regular

@@ -36,6 +36,11 @@ void ReadListFile(NativeView path, const std::function<void(std::string_view)>& 
     }
 }
 
+bool IsFolder(NativeView path) {
+    struct stat st;
+    return ::stat(std::string(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 std::string HostFileProblem(const std::string& listBytes) {
     if (listBytes.find('\0') != std::string::npos) {
         return "the path holds a NUL byte";

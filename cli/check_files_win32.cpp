@@ -33,6 +33,11 @@ void ReadListFile(NativeView path, const std::function<void(std::string_view)>& 
     }
 }
 
+bool IsFolder(NativeView path) {
+    const DWORD attributes = GetFileAttributesW(std::wstring(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
 // The builder's own way: the list's bytes as an ANSI path.
 std::string HostFileProblem(const std::string& listBytes) {
     if (listBytes.find('\0') != std::string::npos) {

@@ -8,6 +8,7 @@
 #include "check_files.h"
 #include "console.h"
 #include "error.h"
+#include "native_char.h"
 #include "obey_reader.h"
 
 namespace {
@@ -126,7 +127,9 @@ class ListCheck {
 
 }  // namespace
 
-int CheckList(NativeView list) {
+int CheckList(NativeView path) {
+    const NativeString list =
+        IsFolder(path) ? NativeString(path) + kListFileSuffix : NativeString(path);
     ListCheck check(list);
     ObeyReader reader([&check](const ObeyLine& line) { check.Line(line); });
     try {

@@ -2,7 +2,8 @@
 
 #include "native_text.h"
 
-// obeygen-cli --check [LIST]: reads any list as the image builder does and
+// obeygen-cli --check [LIST]: reads any list (LIST/ROFS.obey when LIST is a
+// folder, as DIR is otherwise) as the image builder does and
 // reports, on standard error, one line for each thing that would stop the
 // build or put a file in the wrong place:
 //   obeygen-cli: KIND: LIST:LINE: DETAIL

@@ -31,11 +31,12 @@ constexpr const char* kUsage =
     "      --rofssize SIZE  the image size of the second line, decimal or 0x\n"
     "                       hexadecimal, written as given (default 0x40000000)\n"
     "      --check [LIST]   write nothing, but read LIST (default: the -o FILE, or\n"
-    "                       DIR/ROFS.obey) as the image builder does; each problem\n"
-    "                       goes to standard error, one line each:\n"
-    "                       obeygen-cli: KIND: LIST:LINE: DETAIL, KIND one of miscut,\n"
-    "                       missing, duplicate, no-header, no-file; exit 0 when the\n"
-    "                       builder takes it, 3 when not, 1 when it cannot be read\n"
+    "                       ./ROFS.obey; a folder: its ROFS.obey) as the image\n"
+    "                       builder does; each problem goes to standard error, one\n"
+    "                       line each: obeygen-cli: KIND: LIST:LINE: DETAIL, KIND\n"
+    "                       one of miscut, missing, duplicate, no-header, no-file;\n"
+    "                       exit 0 when the builder takes it, 3 when not, 1 when it\n"
+    "                       cannot be read\n"
     "  -h, --help           show this help\n"
     "      --version        show the version\n"
     "\n"
@@ -185,7 +186,7 @@ int RunCli(const std::vector<NativeString>& arguments) {
         if (directory && output) {
             return UsageError("--check reads one list: LIST or -o FILE");
         }
-        // With --check the word that is DIR otherwise is the list.
+        // With --check the word that is DIR otherwise is the list, or DIR.
         return CheckList(directory ? *directory
                                    : output.value_or(NativeString(1, '.') + kListFileSuffix));
     }

@@ -101,8 +101,8 @@ expect 3 "$cli" --check
 has "obeygen-cli: duplicate: ./ROFS.obey:4: /read.ME: as line 3"
 rm ROFS/read.ME 'ROFS/q"q'
 expect 0 "$cli"
-expect 0 "$cli" --check=ROFS.obey
-has "obeygen-cli: ROFS.obey: 2 file lines, 0 problems"
+expect 0 "$cli" --check="$work/rom tools"
+has "obeygen-cli: $work/rom tools/ROFS.obey: 2 file lines, 0 problems"
 top="$work/t/ROFS/top.txt"
 printf 'rofssize=1\r\nfile=%s /x y\nfile=/none /n\rREM x\nfile=%s    /X\n' "$top" "$top" >hand.obey
 printf 'rofsname=a\nrofssize=1\n' >no-file.obey
@@ -142,7 +142,7 @@ mkdir -p "$work/新建 文件夹/ROFS"
 touch "$work/新建 文件夹/ROFS/a b.txt" "$work/新建 文件夹/ROFS/癆.txt"
 new_folder='Z:'"${work//\//\\}"'\新建 文件夹'
 expect 0 wine "$cli_exe" "$new_folder"
-expect 0 wine "$cli_exe" --check "$new_folder\ROFS.obey"
+expect 0 wine "$cli_exe" --check "$new_folder"
 touch "$work/新建 文件夹/ROFS/癮.txt"
 expect 3 wine "$cli_exe" "$new_folder"
 iconv -f gbk -t utf-8 "$work/err" | grep -qF "name-clash: $new_folder\ROFS\癮.txt: $new_folder\ROFS\癆.txt" ||
