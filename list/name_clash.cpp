@@ -107,6 +107,7 @@ void NameClashFinder::Start(const NameList& files, const NameList& folders) {
     }
     mask_ = static_cast<std::uint32_t>(bits - 1);
     hashes_.clear();
+    hashes_.reserve(count);
     seen_.assign(bits / 64, 0);
     twice_.assign(bits / 64, 0);
     anyTwice_ = false;
