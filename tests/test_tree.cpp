@@ -83,13 +83,17 @@ ClickSummary ListOnce(const TestDirectory& dir) {
 }
 
 void BuildBasicTree(const TestDirectory& dir) {
-    for (const char* file :
-         {"b.txt", "a/z/d.txt", "a/c.txt", "sys/bin/b.dll", "with space/-dash 'q'.txt"}) {
+    for (const char* file : {"b.txt", "a/z/d.txt", "a/c.txt", "sys/bin/b.dll",
+                             "with space/-dash 'q'.txt", "x=y/ REM lead.txt"}) {
         dir.AddFile(file);
     }
     fs::create_directories(dir.Source() / "empty" / "inner");
 }
 
 // Files before subfolders in every folder, then depth first.
-const std::vector<std::string> kBasicTreeList = {"b.txt", "a/c.txt", "a/z/d.txt", "sys/bin/b.dll",
-                                                 "with space/-dash 'q'.txt"};
+const std::vector<std::string> kBasicTreeList = {"b.txt",
+                                                 "a/c.txt",
+                                                 "a/z/d.txt",
+                                                 "sys/bin/b.dll",
+                                                 "with space/-dash 'q'.txt",
+                                                 "x=y/ REM lead.txt"};
