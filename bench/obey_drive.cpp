@@ -20,6 +20,10 @@ const char* KindName(ProblemKind kind) {
             return "folder loop, skipped";
         case ProblemKind::kNotRegularFile:
             return "not a regular file, skipped";
+        case ProblemKind::kQuoteInName:
+            return "name with a double quote, skipped";
+        case ProblemKind::kNameClash:
+            return "name clash";
     }
     return "problem";
 }

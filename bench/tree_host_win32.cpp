@@ -54,7 +54,7 @@ const HostRules& Host() {
     static const HostRules rules{'\\',
                                  false,
                                  {"a", "b", "Z", "0", " ", "-", ".", "'", "=", "~", "#", "[", "_",
-                                  "\xe4\xb8\xad", "\xc3\xa9", "\xe0\xb8\x81"}};
+                                  "\xe4\xb8\xad", "\xc3\xa9", "\xe0\xb8\x81", "REM"}};
     return rules;
 }
 

@@ -22,8 +22,8 @@ class ExpectedWalk {
   public:
     ExpectedWalk(const Tree& tree, std::string root,
                  const std::function<void(std::string_view)>& out,
-                 std::vector<ModelProblem>& problems)
-        : tree_(tree), root_(std::move(root)), out_(out), problems_(problems) {}
+                 std::vector<ModelProblem>& problems, std::vector<ListedFile>* files)
+        : tree_(tree), root_(std::move(root)), out_(out), problems_(problems), files_(files) {}
 
     void Folder(std::uint32_t index, bool replaced) {
         std::vector<const TreeEntry*> entries;
@@ -34,8 +34,12 @@ class ExpectedWalk {
             return ListedBefore(a->name, b->name);
         });
         // Files first, then what is neither file nor folder, then folders
-        // and links to folders.
+        // and links to folders; the clashes among files and folders before
+        // the walk goes down.
         for (int pass : {0, 1, 2}) {
+            if (pass == 2) {
+                Clashes(entries);
+            }
             for (const TreeEntry* entry : entries) {
                 if (Pass(entry->kind) == pass) {
                     const std::size_t imageLength = image_.size();
@@ -51,10 +55,48 @@ class ExpectedWalk {
     }
 
   private:
+    // The builder takes names for equal when their list bytes are, ASCII
+    // letters without case; each later one is reported.
+    void Clashes(const std::vector<const TreeEntry*>& entries) {
+        std::vector<std::pair<std::string, const TreeEntry*>> seen;
+        for (int pass : {0, 2}) {
+            for (const TreeEntry* entry : entries) {
+                if (Pass(entry->kind) != pass || !Listable(entry->name)) {
+                    continue;
+                }
+                std::string bytes;
+                AppendListBytes(entry->name, bytes);
+                for (char& c : bytes) {
+                    c = c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+                }
+                const auto first = std::find_if(seen.begin(), seen.end(),
+                                                [&](const auto& s) { return s.first == bytes; });
+                if (first != seen.end()) {
+                    problems_.push_back({ProblemKind::kNameClash, relative_ + "/" + entry->name,
+                                         relative_ + "/" + first->second->name});
+                } else {
+                    seen.push_back({bytes, entry});
+                }
+            }
+        }
+    }
+
+    static bool Listable(const std::string& name) {
+        return name.find_first_of("\r\n\"") == std::string::npos;
+    }
+
+    // A path the builder would cut at a space, tab or "=" is quoted.
+    static std::string Word(const std::string& path) {
+        return path.find_first_of(" \t=") == std::string::npos ? path : '"' + path + '"';
+    }
+
     // A name the list cannot hold is reported as such, whatever it names.
     void Entry(const TreeEntry& entry, bool replaced) {
+        const bool fileOrFolder = Pass(entry.kind) != 1;
         if (entry.name.find_first_of("\r\n") != std::string::npos) {
             problems_.push_back({ProblemKind::kLineBreakInName, relative_});
+        } else if (fileOrFolder && !Listable(entry.name)) {
+            problems_.push_back({ProblemKind::kQuoteInName, relative_});
         } else if (entry.kind == EntryKind::kDanglingLink || entry.kind == EntryKind::kFifo) {
             problems_.push_back({ProblemKind::kNotRegularFile, relative_});
         } else if (entry.kind == EntryKind::kRootLink) {
@@ -62,7 +104,10 @@ class ExpectedWalk {
         } else if (IsFolderLike(entry.kind)) {
             Folder(entry.folder, replaced);
         } else {
-            out_("file=" + root_ + image_ + "    " + image_ + "\r\n");
+            out_("file=" + Word(root_ + image_) + "    " + Word(image_) + "\r\n");
+            if (files_ != nullptr) {
+                files_->push_back({root_ + image_, image_});
+            }
             if (replaced) {
                 problems_.push_back({ProblemKind::kNameNotInCodePage, relative_});
             }
@@ -73,6 +118,7 @@ class ExpectedWalk {
     const std::string root_;
     const std::function<void(std::string_view)>& out_;
     std::vector<ModelProblem>& problems_;
+    std::vector<ListedFile>* files_;
     std::string image_;     // below the source folder, in the list's bytes
     std::string relative_;  // the same as given, for problems
 };
@@ -81,24 +127,32 @@ class ExpectedWalk {
 
 void ExpectedList(const Tree& tree, const std::string& source,
                   const std::function<void(std::string_view)>& out,
-                  std::vector<ModelProblem>& problems) {
+                  std::vector<ModelProblem>& problems, std::vector<ListedFile>* files) {
     out("rofsname=CG33.smg\r\nrofssize=0x40000000\r\n");
     std::string root;
     const bool replaced = !AppendListBytes(source, root);
-    ExpectedWalk(tree, root, out, problems).Folder(0, replaced);
+    ExpectedWalk(tree, root, out, problems, files).Folder(0, replaced);
 }
 
 std::vector<ModelProblem> ProblemsOf(const ClickSummary& summary, NativeView source) {
     std::vector<ModelProblem> problems;
     for (const Problem& problem : summary.Kept()) {
         const std::filesystem::path relative(problem.path.substr(source.size()));
-        problems.push_back({problem.kind, relative.generic_u8string()});
+        const std::filesystem::path other(
+            problem.other.empty() ? NativeString() : problem.other.substr(source.size()));
+        problems.push_back({problem.kind, relative.generic_u8string(), other.generic_u8string()});
     }
     return problems;
 }
 
 void PrintTo(const ModelProblem& problem, std::ostream* out) {
-    static const char* const kKinds[] = {"incomplete", "not in code page", "line break", "loop",
-                                         "not a regular file"};
-    *out << kKinds[static_cast<int>(problem.kind)] << " " << problem.relative;
+    static const char* const kKinds[] = {"incomplete", "not in code page",   "line break",
+                                         "loop",       "not a regular file", "quote",
+                                         "name clash"};
+    *out << kKinds[static_cast<int>(problem.kind)] << " " << problem.relative << " "
+         << problem.other;
+}
+
+void PrintTo(const ListedFile& file, std::ostream* out) {
+    *out << "[" << file.host << "] [" << file.image << "]";
 }

@@ -41,20 +41,33 @@ void WriteTree(const Tree& tree, const std::string& programDirectory);
 
 struct ModelProblem {
     ProblemKind kind;
-    std::string relative;  // below the source folder, "/" before each name
-    bool operator==(const ModelProblem& other) const {
-        return kind == other.kind && relative == other.relative;
+    std::string relative;    // below the source folder, "/" before each name
+    std::string other = {};  // the same for a clash's earlier name
+    bool operator==(const ModelProblem& that) const {
+        return kind == that.kind && relative == that.relative && other == that.other;
     }
 };
 void PrintTo(const ModelProblem& problem, std::ostream* out);  // for failure messages
 
+// A file as the builder must read it from the list: its host path and image
+// path, in the list's bytes.
+struct ListedFile {
+    std::string host;
+    std::string image;
+    bool operator==(const ListedFile& other) const {
+        return host == other.host && image == other.image;
+    }
+};
+void PrintTo(const ListedFile& file, std::ostream* out);
+
 // Hands the list to out piece by piece: the header, then one line per file,
 // each folder's files before its subfolders, each in ListedBefore's order,
-// depth first; and the problems in the walk's order. source is the source
-// folder's full path, in the form names are given.
+// depth first; and the problems in the walk's order; and, if asked, the
+// files the lines stand for. source is the source folder's full path, in the
+// form names are given.
 void ExpectedList(const Tree& tree, const std::string& source,
                   const std::function<void(std::string_view)>& out,
-                  std::vector<ModelProblem>& problems);
+                  std::vector<ModelProblem>& problems, std::vector<ListedFile>* files = nullptr);
 
 // The kept problems of a summary in the model's terms.
 std::vector<ModelProblem> ProblemsOf(const ClickSummary& summary, NativeView source);

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "check_list.h"
 #include "console.h"
 #include "error.h"
 #include "list_generator.h"
@@ -20,6 +21,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: obeygen-cli [OPTIONS] [DIR]\n"
+    "       obeygen-cli --check [LIST]\n"
     "Lists every file under DIR/ROFS into DIR/ROFS.obey, keeping the list found there\n"
     "as DIR/ROFS_bak.obey, as the window does in its own folder. DIR: the current\n"
     "directory by default.\n"
@@ -37,17 +39,26 @@ constexpr const char* kUsage =
     "      --rofsname NAME  the image name of the first line (default CG33.smg)\n"
     "      --rofssize SIZE  the image size of the second line, decimal or 0x\n"
     "                       hexadecimal, written as given (default 0x40000000)\n"
+    "      --check [LIST]   write nothing, but read LIST (default: the -o FILE, or\n"
+    "                       ./ROFS.obey; a folder: its ROFS.obey) as the image\n"
+    "                       builder does; each problem goes to standard error, one\n"
+    "                       line each: obeygen-cli: KIND: LIST:LINE: DETAIL, KIND\n"
+    "                       one of miscut, missing, duplicate, no-header, no-file;\n"
+    "                       exit 0 when the builder takes it, 3 when not, 1 when it\n"
+    "                       cannot be read\n"
     "  -h, --help           show this help\n"
     "      --version        show the version\n"
     "\n"
     "Problems go to standard error, one line each: obeygen-cli: KIND: PATH[: REASON],\n"
-    "KIND one of skipped-folder, not-in-code-page, line-break, folder-loop,\n"
-    "not-regular-file; control characters in PATH are shown as \\r, \\n, \\xNN.\n"
+    "KIND one of skipped-folder, not-in-code-page, line-break, quote, folder-loop,\n"
+    "not-regular-file, name-clash (PATH: the earlier name it equals to the builder);\n"
+    "control characters in PATH are shown as \\r, \\n, \\xNN.\n"
     "Exit status: 0 the list is complete; 3 it was written, but something was\n"
     "skipped or changed; 1 an error, and the list is as it was; 2 a usage error.\n";
 
 constexpr const char* kKindWords[kProblemKindCount] = {
-    "skipped-folder", "not-in-code-page", "line-break", "folder-loop", "not-regular-file"};
+    "skipped-folder", "not-in-code-page", "line-break", "folder-loop", "not-regular-file",
+    "quote",          "name-clash"};
 
 // A name shown on one line whatever it holds: control characters as
 // escapes, so that a name cannot split a message or forge another.
@@ -99,8 +110,9 @@ bool IsImageSize(const std::string& text) {
     return result.ec == std::errc() && result.ptr == last && value != 0;
 }
 
-// The image name as the list writes it: not empty, no space or control
-// character, every character in the list's encoding.
+// The image name as the list writes it: not empty, no space, control
+// character, "=" or double quote, which would cut its word, every character
+// in the list's encoding.
 std::optional<std::string> ImageName(NativeView name) {
     std::string bytes;
     if (name.empty() || !AppendNarrow(name, bytes)) {
@@ -108,7 +120,7 @@ std::optional<std::string> ImageName(NativeView name) {
     }
     for (const NativeChar c : name) {
         const auto unit = static_cast<std::make_unsigned_t<NativeChar>>(c);
-        if (unit <= 0x20 || unit == 0x7F) {
+        if (unit <= 0x20 || unit == 0x7F || c == '=' || c == '"') {
             return std::nullopt;
         }
     }
@@ -167,6 +179,7 @@ int RunCli(const std::vector<NativeString>& arguments, bool outputClosed) {
     std::string size(kImageSize);
     // Each option and its value, none for an option that takes none.
     std::vector<std::pair<NativeString, std::optional<NativeString>>> options;
+    bool check = false;
     bool optionsDone = false;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const NativeString& argument = arguments[i];
@@ -215,7 +228,9 @@ int RunCli(const std::vector<NativeString>& arguments, bool outputClosed) {
         }
     }
     for (const auto& [option, value] : options) {
-        if (Is(option, "-s") || Is(option, "--source")) {
+        if (Is(option, "--check")) {
+            check = true;
+        } else if (Is(option, "-s") || Is(option, "--source")) {
             source = *value;
         } else if (Is(option, "-o") || Is(option, "--output")) {
             output = *value;
@@ -228,8 +243,8 @@ int RunCli(const std::vector<NativeString>& arguments, bool outputClosed) {
             const std::optional<std::string> bytes = ImageName(*value);
             if (!bytes) {
                 return UsageError("bad image name '" + Shown(*value) +
-                                  "': it must not be empty or hold a space, a control character "
-                                  "or a character the code page lacks");
+                                  "': it must not be empty or hold a space, a control character, "
+                                  "'=', '\"' or a character the code page lacks");
             }
             name = *bytes;
         } else if (Is(option, "--rofssize")) {
@@ -249,6 +264,14 @@ int RunCli(const std::vector<NativeString>& arguments, bool outputClosed) {
         }
     }
     const bool toOutput = output && Is(*output, "-");
+    if (check) {
+        if ((directory && output) || toOutput) {
+            return UsageError("--check reads one list: LIST or -o FILE");
+        }
+        // With --check the word that is DIR otherwise is the list, or DIR.
+        return CheckList(directory ? *directory
+                                   : output.value_or(NativeString(1, '.') + kListFileSuffix));
+    }
     ListPlaces places = ProgramDirectoryPlaces(directory.value_or(NativeString(1, '.')));
     places.source = source.value_or(places.source);
     places.list = toOutput ? places.list : output.value_or(places.list);
@@ -258,9 +281,12 @@ int RunCli(const std::vector<NativeString>& arguments, bool outputClosed) {
     for (const NativeString& pattern : excluded) {
         generator.Exclude(pattern);
     }
-    generator.ObserveProblems([](ProblemKind kind, NativeView path, const std::string& reason) {
-        std::fprintf(stderr, "obeygen-cli: %s: %s%s%s\n", kKindWords[static_cast<int>(kind)],
-                     Shown(path).c_str(), reason.empty() ? "" : ": ", reason.c_str());
+    generator.ObserveProblems([](const Problem& problem) {
+        const std::string reason =
+            problem.other.empty() ? problem.reason : Shown(problem.other);
+        std::fprintf(stderr, "obeygen-cli: %s: %s%s%s\n",
+                     kKindWords[static_cast<int>(problem.kind)], Shown(problem.path).c_str(),
+                     reason.empty() ? "" : ": ", reason.c_str());
     });
     if (toOutput && outputClosed) {
         std::fprintf(stderr, "obeygen-cli: error: standard output is closed\n");

@@ -2,13 +2,14 @@
 
 #include <utility>
 
-void ClickSummary::Add(ProblemKind kind, NativeView path, std::string reason) {
+void ClickSummary::Add(ProblemKind kind, NativeView path, std::string reason, NativeView other) {
+    Problem problem{kind, NativeString(path), std::move(reason), NativeString(other)};
     if (observer_) {
-        observer_(kind, path, reason);
+        observer_(problem);
     }
     std::uint64_t& count = counts_[static_cast<std::size_t>(kind)];
     if (count < kKeptPerKind) {
-        kept_.push_back(Problem{kind, NativeString(path), std::move(reason)});
+        kept_.push_back(std::move(problem));
     }
     ++count;
 }

@@ -18,14 +18,18 @@ enum class ProblemKind {
     kFolderLoop,         // a folder link back to a folder being walked, skipped
     kNotRegularFile,     // neither a regular file nor a folder (a FIFO, a device,
                          // a dangling link), not listed
+    kQuoteInName,        // a file or folder skipped: its name holds a double quote
+    kNameClash,          // a file or folder whose name the builder takes for an
+                         // earlier one's of its folder; other = that one
 };
 
-inline constexpr std::size_t kProblemKindCount = 5;
+inline constexpr std::size_t kProblemKindCount = 7;
 
 struct Problem {
     ProblemKind kind;
     NativeString path;
     std::string reason;  // UTF-8; the error's description where there is one
+    NativeString other;  // the second path a problem concerns, where there is one
 };
 
 // The result of one click: how many file lines went to the list, and its
@@ -37,12 +41,11 @@ class ClickSummary {
     static constexpr std::size_t kKeptPerKind = 100;
 
     // Told of every problem as it is added.
-    using Observer =
-        std::function<void(ProblemKind kind, NativeView path, const std::string& reason)>;
+    using Observer = std::function<void(const Problem& problem)>;
 
     explicit ClickSummary(Observer observer = {}) : observer_(std::move(observer)) {}
 
-    void Add(ProblemKind kind, NativeView path, std::string reason);
+    void Add(ProblemKind kind, NativeView path, std::string reason, NativeView other = {});
     void CountLine() { ++linesWritten_; }
 
     std::uint64_t LinesWritten() const { return linesWritten_; }

@@ -50,5 +50,9 @@ Error OutOfMemoryError();
 // The platform's "busy" error: another program holds the list's lock.
 Error BusyError();
 
+// The error of a path that no list can carry: it holds a double quote, CR or
+// LF. The platform's "invalid name" error where it has one.
+Error UnlistablePathError();
+
 // The platform's "operation cancelled" error: a click abandoned on request.
 Error CancelledError();

@@ -39,3 +39,7 @@ Error CancelledError() {
 Error BusyError() {
     return ErrorFromNumber(EBUSY);
 }
+
+Error UnlistablePathError() {
+    return Error(EINVAL, "A list cannot hold a path with a double quote, CR or LF");
+}

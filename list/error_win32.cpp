@@ -66,3 +66,7 @@ Error CancelledError() {
 Error BusyError() {
     return ErrorFromNumber(ERROR_BUSY);
 }
+
+Error UnlistablePathError() {
+    return ErrorFromNumber(ERROR_INVALID_NAME);
+}

@@ -93,6 +93,7 @@ ClickSummary ListGenerator::ListOnce() {
         throw InvalidArgumentError();
     }
     return WithMemoryAsError([this] {
+        FullSourcePath();
         const Start start = Begin();
         return Click(true, start.backup.get());
     });
@@ -162,25 +163,20 @@ std::size_t ListGenerator::ReadAheadThreads() const {
 }
 
 FolderListing* ListGenerator::OpenSource(ReadAhead& ahead) {
-    const NativeString source = FullPath(SourcePath());
+    const NativeString source = FullSourcePath();
     FolderListing* root = ahead.OpenRoot(source);
     // Not trimmed: a full path begins with a separator or a drive, and a
     // source folder whose name ends in a space keeps it, so that the image
     // paths are cut after it.
     rootPath_ = source;
+    rootNeedsQuotes_ = NeedsQuotes(source);
     path_ = source;
     return root;
 }
 
 void ListGenerator::ListTree(FolderListing* root, ReadAhead& ahead, ListFile& list,
                              ClickSummary& summary) {
-    if (HasLineBreak(path_)) {
-        // Every line would carry the break: list nothing rather than a list
-        // whose lines are not its files.
-        summary.Add(ProblemKind::kLineBreakInName, path_, {});
-    } else {
-        WalkFolder(root, ahead, list, summary);
-    }
+    WalkFolder(root, ahead, list, summary);
     list.Flush();
 }
 
@@ -208,6 +204,16 @@ bool ListGenerator::LeavesOut(NativeView name) const {
     relative.remove_prefix(std::min(rootPath_.size(), relative.size()));
     relative.remove_prefix(std::min(relative.find_first_not_of(kSeparator), relative.size()));
     return exclusions_.Excludes(name, relative);
+}
+
+// Every line would carry the source folder's path: one that no list can
+// carry fails the click before anything is written.
+NativeString ListGenerator::FullSourcePath() const {
+    NativeString source = FullPath(SourcePath());
+    if (HasLineBreak(source) || HasQuote(source)) {
+        throw UnlistablePathError().At(source);
+    }
+    return source;
 }
 
 // The clicks before this one: the list as it stands, or the header alone when

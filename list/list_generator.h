@@ -14,7 +14,8 @@
 //                     a pool of threads (read_ahead.h), each read by
 //                     folder.h
 //     WriteFileEntry  one file's line (walk_folder.cpp, obey_format.h,
-//                     list_file.h)
+//                     list_file.h); names the builder takes for one are
+//                     found as they go (name_clash.h)
 //   Form_Unload     lets the lock go (list_generator.cpp)
 //   ListOnce        the three in one for a command line, changing the list
 //                   and backup only when the listing is done
@@ -34,6 +35,7 @@
 #include "exclusions.h"
 #include "folder.h"
 #include "list_file.h"
+#include "name_clash.h"
 #include "native_text.h"
 #include "program_files.h"
 #include "read_ahead.h"
@@ -90,8 +92,10 @@ class ListGenerator {
 
     // Writes the list anew with a full listing of the source tree after what
     // it held, recovering inside the tree by itself, and puts it in place of
-    // the list when done. Throws when the source folder cannot be opened or
-    // the list cannot be written; the list then stands as before.
+    // the list when done. Throws when the source folder cannot be opened, its
+    // full path holds a double quote, CR or LF (UnlistablePathError, before
+    // anything is written), or the list cannot be written; the list then
+    // stands as before.
     ClickSummary Command1_Click();
 
     // Lets the lock go. The unload always proceeds; cancel is left untouched.
@@ -128,10 +132,13 @@ class ListGenerator {
     void ListTree(FolderListing* root, ReadAhead& ahead, ListFile& list, ClickSummary& summary);
     void KnowOwnFiles(const ListLock& lock);
     bool LeavesOut(NativeView name) const;
+    NativeString FullSourcePath() const;
     void CopyCurrentList(ListFile& list);
     void WalkFolder(FolderListing* folder, ReadAhead& ahead, ListFile& list, ClickSummary& summary);
     void WriteFolderFiles(const FolderListing& folder, ListFile& list, ClickSummary& summary);
     void WriteFileEntry(NativeView path, ListFile& list, ClickSummary& summary);
+    void ReportClashes(const FolderListing& folder, std::size_t folderLength,
+                       ClickSummary& summary);
     void ReportProgress(const ClickSummary& summary) const;
 
     ListPlaces places_;
@@ -141,6 +148,8 @@ class ListGenerator {
     std::unique_ptr<ListLock> lock_;
     Exclusions exclusions_;
     NativeString rootPath_;
+    bool rootNeedsQuotes_ = false;
     NativeString path_;  // the path being walked, shared by every level
     NativeString line_;  // the line being built, its room reused
+    NameClashFinder clashFinder_;
 };

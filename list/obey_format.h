@@ -16,8 +16,19 @@ std::string HeaderBytes(std::string_view imageName = kImageName,
 
 // Sets line to "file=" + path + four spaces + image path + CR LF, where the
 // image path is the last (length of path - length of rootPath) characters of
-// path: the cut is by length alone. A path shorter than rootPath throws the
-// invalid argument error. line's room is reused from file to file.
-void BuildFileLine(NativeView path, NativeView rootPath, NativeString& line);
+// path: the cut is by length alone. The builder cuts words at spaces, tabs
+// and "=", so either path holding one is written between double quotes, each
+// on its own; a path that needs none is written bare. rootNeedsQuotes tells
+// NeedsQuotes(rootPath), found once for all of a click's lines. A path
+// shorter than rootPath throws the invalid argument error. line's room is
+// reused from file to file.
+void BuildFileLine(NativeView path, NativeView rootPath, bool rootNeedsQuotes, NativeString& line);
+
+// Whether text holds a space, a tab or "=".
+bool NeedsQuotes(NativeView text);
 
 bool HasLineBreak(NativeView text);
+
+// A double quote has no escape in the builder's words: a name holding one
+// cannot be written in any form it reads.
+bool HasQuote(NativeView text);

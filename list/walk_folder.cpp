@@ -63,6 +63,10 @@ void ListGenerator::WalkFolder(FolderListing* folder, ReadAhead& ahead, ListFile
             summary.Add(ProblemKind::kLineBreakInName, path_, {});
             continue;
         }
+        if (HasQuote(name)) {
+            summary.Add(ProblemKind::kQuoteInName, path_, {});
+            continue;
+        }
         try {
             folder = ahead.OpenSubFolder(*level.folder, index);
         } catch (const Error& error) {
@@ -81,11 +85,14 @@ void ListGenerator::WalkFolder(FolderListing* folder, ReadAhead& ahead, ListFile
 // then the error that cut its listing short: its subfolders are then skipped.
 void ListGenerator::WriteFolderFiles(const FolderListing& folder, ListFile& list,
                                      ClickSummary& summary) {
+    static const NameList kNoFolders;
     const std::size_t folderLength = path_.size();
     const bool ownFolder = exclusions_.IsOwnFolder(folder.id);
+    clashFinder_.Start(folder.files, folder.error ? kNoFolders : folder.folders);
     for (std::size_t i = 0; i < folder.files.Size(); ++i) {
         folder.files.Prefetch(i + kPrefetchAhead);
         const NativeView name = folder.files.At(i);
+        clashFinder_.Add(name);
         path_.resize(folderLength);
         path_.push_back(kSeparator);
         path_.append(name);
@@ -93,6 +100,8 @@ void ListGenerator::WriteFolderFiles(const FolderListing& folder, ListFile& list
             // Neither listed nor reported.
         } else if (HasLineBreak(name)) {
             summary.Add(ProblemKind::kLineBreakInName, path_, {});
+        } else if (HasQuote(name)) {
+            summary.Add(ProblemKind::kQuoteInName, path_, {});
         } else {
             WriteFileEntry(path_, list, summary);
         }
@@ -112,11 +121,32 @@ void ListGenerator::WriteFolderFiles(const FolderListing& folder, ListFile& list
                                                       : ProblemKind::kNotRegularFile,
                     path_, {});
     }
+    ReportClashes(folder, folderLength, summary);
     path_.resize(folderLength);
     if (folder.error) {
         summary.Add(ProblemKind::kFolderIncomplete, path_, folder.error->Description());
     }
     ReportProgress(summary);
+}
+
+// Both names stay listed, as the disk holds them: which one to rename is the
+// user's choice. The files are in the finder already.
+void ListGenerator::ReportClashes(const FolderListing& folder, std::size_t folderLength,
+                                  ClickSummary& summary) {
+    const std::size_t files = folder.files.Size();
+    for (std::size_t i = 0; !folder.error && i < folder.folders.Size(); ++i) {
+        clashFinder_.Add(folder.folders.At(i));
+    }
+    const auto name = [&](std::size_t entry) {
+        return entry < files ? folder.files.At(entry) : folder.folders.At(entry - files);
+    };
+    for (const NameClashFinder::Clash& clash : clashFinder_.Clashes()) {
+        path_.resize(folderLength);
+        path_.push_back(kSeparator);
+        NativeString earlier = path_ + NativeString(name(clash.earlier));
+        path_.append(name(clash.later));
+        summary.Add(ProblemKind::kNameClash, path_, {}, earlier);
+    }
 }
 
 void ListGenerator::ReportProgress(const ClickSummary& summary) const {
@@ -126,7 +156,7 @@ void ListGenerator::ReportProgress(const ClickSummary& summary) const {
 }
 
 void ListGenerator::WriteFileEntry(NativeView path, ListFile& list, ClickSummary& summary) {
-    BuildFileLine(path, rootPath_, line_);
+    BuildFileLine(path, rootPath_, rootNeedsQuotes_, line_);
     if (!list.WriteLine(line_)) {
         summary.Add(ProblemKind::kNameNotInCodePage, path, {});
     }

@@ -58,6 +58,52 @@ TEST(PosixWalk, LinksAndSpecialFiles) {
                                          {ProblemKind::kFolderLoop, "/a/up"}}));
 }
 
+// Names only POSIX holds: a double quote, a tab, a trailing space, and case
+// twins, which the builder takes for one name.
+TEST(PosixWalk, NamesTheBuilderCannotTakeOrTakesForOneAreReported) {
+    TestDirectory dir;
+    for (const char* file : {"q\"uote.txt", "f\"older/inner.txt", "Read.me", "read.ME", "READ.me",
+                             "Docs/a.txt", "docs/b.txt", "REM x=y\t.txt "}) {
+        dir.AddFile(file);
+    }
+    const ClickSummary summary = ListOnce(dir);
+    EXPECT_EQ(ReadBytes(dir.List()), ExpectedList(dir, {"READ.me", "REM x=y\t.txt ", "Read.me",
+                                                        "read.ME", "Docs/a.txt", "docs/b.txt"}));
+    EXPECT_EQ(ProblemsOf(summary, dir.Source().native()),
+              (std::vector<ModelProblem>{{ProblemKind::kQuoteInName, "/q\"uote.txt"},
+                                         {ProblemKind::kNameClash, "/Read.me", "/READ.me"},
+                                         {ProblemKind::kNameClash, "/read.ME", "/READ.me"},
+                                         {ProblemKind::kNameClash, "/docs", "/Docs"},
+                                         {ProblemKind::kQuoteInName, "/f\"older"}}));
+}
+
+// The source folder's path would be on every line.
+TEST(PosixStart, ASourcePathNoListCanCarryFailsTheClickBeforeAnythingIsWritten) {
+    const auto refusedPath = [](const std::function<void()>& step) {
+        try {
+            step();
+        } catch (const Error& error) {
+            return error.Path();
+        }
+        return NativeString("<not refused>");
+    };
+    for (const char* name : {"a\"b", "a\nb", "a\rb"}) {
+        TestDirectory dir;
+        const fs::path program = dir.Path() / name;
+        fs::create_directories(program / "ROFS");
+        WriteBytes(program / "ROFS" / "f.txt", "x");
+        WriteBytes(program / "ROFS.obey", "file=earlier\r\n");
+        ListGenerator once({(program / "ROFS").native(), (program / "ROFS.obey").native(), ""});
+        EXPECT_EQ(refusedPath([&] { once.ListOnce(); }), (program / "ROFS").native());
+        EXPECT_EQ(std::distance(fs::directory_iterator(program), fs::directory_iterator()), 2);
+        ListGenerator window(program.native());
+        window.Form_Load();
+        EXPECT_EQ(refusedPath([&] { window.Command1_Click(); }), (program / "ROFS").native());
+        EXPECT_EQ(ReadBytes(program / "ROFS.obey"), HeaderBytes());
+        window.Form_Unload();
+    }
+}
+
 TEST(PosixWalk, UnreadableFoldersAreReportedAndTheirSiblingsWalked) {
     TestDirectory dir;
     for (const char* file : {"a/1.txt", "b/2.txt", "b/deeper/3.txt", "c/4.txt", "d/5.txt"}) {

@@ -14,7 +14,8 @@ namespace {
 
 TEST(WindowsWalk, CharactersWithoutAnExactFormAreTheDefaultCharacterAndReported) {
     // The tests run in code page 1252, where best fit would write U+2216 as
-    // "\" (another folder) and U+3000 as a space; é is in it.
+    // "\" (another folder) and U+3000 as a space; é is in it. Two names
+    // the code page lacks alike are one name to the builder.
     ASSERT_EQ(GetACP(), 1252u);
     TestDirectory dir;
     dir.AddFile(
@@ -23,19 +24,31 @@ TEST(WindowsWalk, CharactersWithoutAnExactFormAreTheDefaultCharacterAndReported)
     dir.AddFile(
         "\xe3\x80\x80"
         "c.txt");
+    dir.AddFile(
+        "\xe0\xb8\x81"
+        "C.txt");
     dir.AddFile("\xc3\xa9.txt");
     const ClickSummary summary = ListOnce(dir);
     const std::string root = dir.Source().string();
     EXPECT_EQ(ReadBytes(dir.List()), HeaderBytes() + "file=" + root + "\\a?b.txt    \\a?b.txt\r\n" +
                                          "file=" + root + "\\\xe9.txt    \\\xe9.txt\r\n" +
+                                         "file=" + root + "\\?C.txt    \\?C.txt\r\n" +
                                          "file=" + root + "\\?c.txt    \\?c.txt\r\n");
     EXPECT_EQ(ProblemsOf(summary, dir.Source().native()),
               (std::vector<ModelProblem>{{ProblemKind::kNameNotInCodePage,
                                           "/a\xe2\x88\x96"
                                           "b.txt"},
                                          {ProblemKind::kNameNotInCodePage,
+                                          "/\xe0\xb8\x81"
+                                          "C.txt"},
+                                         {ProblemKind::kNameNotInCodePage,
                                           "/\xe3\x80\x80"
-                                          "c.txt"}}));
+                                          "c.txt"},
+                                         {ProblemKind::kNameClash,
+                                          "/\xe3\x80\x80"
+                                          "c.txt",
+                                          "/\xe0\xb8\x81"
+                                          "C.txt"}}));
 }
 
 TEST(WindowsWalk, FolderPastMaxPathIsListed) {

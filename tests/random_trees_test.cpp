@@ -2,6 +2,7 @@
 // and the problems of each must equal what the model computes from the tree's
 // description. OBEY_RANDOM_TREES sets how many (default 40), OBEY_RANDOM_SEED
 // repeats a run.
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <random>
@@ -10,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "list_generator.h"
+#include "obey_reader.h"
 #include "test_tree.h"
 #include "tree_model.h"
 
@@ -21,16 +23,28 @@ using Names = std::set<std::string, bool (*)(const std::string&, const std::stri
 std::string RandomName(std::mt19937_64& random, Names& taken) {
     const std::vector<std::string>& pieces = Host().awkwardPieces;
     for (;;) {
-        // Names that begin as a sibling's test the order past their first bytes.
+        // Names that begin as a sibling's test the order past their first
+        // bytes; a sibling's in other case, where the host tells them apart,
+        // the names the builder takes for one.
         std::string name = !taken.empty() && random() % 3 == 0
                                ? *std::next(taken.begin(), long(random() % taken.size()))
                                : "";
+        if (!name.empty() && Host().separator == '/' && random() % 3 == 0) {
+            for (char& c : name) {
+                c = std::isalpha(static_cast<unsigned char>(c)) && random() % 2 == 0 ? c ^ 0x20 : c;
+            }
+            if (taken.insert(name).second) {
+                return name;
+            }
+        }
         for (int count = 1 + static_cast<int>(random() % 12); count > 0; --count) {
             name += pieces[random() % pieces.size()];
         }
-        // Names Windows cannot hold are kept out on every host, and any name
-        // too long for a folder entry.
-        if (name.back() != ' ' && name.back() != '.' && name.size() < 200 &&
+        // Names Windows cannot hold (a trailing space) are kept out there,
+        // a trailing dot everywhere ("." and ".." are no names), and any
+        // name too long for a folder entry.
+        const bool windows = Host().separator == '\\';
+        if (!(windows && name.back() == ' ') && name.back() != '.' && name.size() < 200 &&
             taken.insert(name).second) {
             return name;
         }
@@ -79,10 +93,14 @@ TEST(RandomTrees, ListAndProblemsEqualTheModel) {
         std::mt19937_64 random(seed + i);
         Tree tree;
         RandomFolder(random, 1 + static_cast<int>(random() % 5), tree);
+        // Every other program folder is one whose every path needs quotes.
         TestDirectory dir;
-        WriteTree(tree, dir.Path().u8string());
+        const fs::path program = i % 2 == 0 ? dir.Path() : dir.Path() / "rom tools=1";
+        fs::create_directories(program);
+        const fs::path source = program / "ROFS";
+        WriteTree(tree, program.u8string());
 
-        ListGenerator generator(dir.Native());
+        ListGenerator generator(program.native());
         // Read ahead by the pool, and once in a while by the walk alone.
         generator.LimitReadAhead(i % 4 == 0 ? 0 : 16);
         generator.Form_Load();
@@ -91,10 +109,26 @@ TEST(RandomTrees, ListAndProblemsEqualTheModel) {
 
         std::string list;
         std::vector<ModelProblem> problems;
+        std::vector<ListedFile> files;
         ExpectedList(
-            tree, dir.Source().u8string(), [&list](std::string_view piece) { list += piece; },
-            problems);
-        ASSERT_EQ(ReadBytes(dir.List()), list);
+            tree, source.u8string(), [&list](std::string_view piece) { list += piece; }, problems,
+            &files);
+        const std::string written = ReadBytes(program / "ROFS.obey");
+        ASSERT_EQ(written, list);
+        // The builder reads back exactly the tree's files, each line whole.
+        std::vector<ListedFile> read;
+        ObeyReader reader([&read](const ObeyLine& line) {
+            ASSERT_FALSE(line.cutShort);
+            if (IsKeyword(line.words[0], "file")) {
+                ASSERT_EQ(line.wordCount, 3u) << "line " << line.number;
+                read.push_back({line.words[1], line.words[2]});
+            } else {
+                ASSERT_EQ(line.wordCount, 2u) << "line " << line.number;
+            }
+        });
+        reader.Feed(written);
+        reader.Finish();
+        ASSERT_EQ(read, files);
         // The first of each kind are kept with their paths, in the walk's
         // order, and all are counted.
         std::vector<ModelProblem> kept;
@@ -104,7 +138,7 @@ TEST(RandomTrees, ListAndProblemsEqualTheModel) {
                 kept.push_back(problem);
             }
         }
-        ASSERT_EQ(ProblemsOf(summary, dir.Source().native()), kept);
+        ASSERT_EQ(ProblemsOf(summary, source.native()), kept);
         for (std::size_t kind = 0; kind < kProblemKindCount; ++kind) {
             ASSERT_EQ(summary.Count(ProblemKind(kind)), counts[kind]);
         }

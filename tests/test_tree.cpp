@@ -53,6 +53,11 @@ std::string ReadBytes(const fs::path& path) {
     return content.str();
 }
 
+// A path the builder would cut at a space, tab or "=" is quoted.
+static std::string Word(const std::string& path) {
+    return path.find_first_of(" \t=") == std::string::npos ? path : '"' + path + '"';
+}
+
 std::string ExpectedList(const TestDirectory& dir, const std::vector<std::string>& files,
                          int clicks) {
     const std::string root = dir.Source().string();
@@ -60,7 +65,7 @@ std::string ExpectedList(const TestDirectory& dir, const std::vector<std::string
     for (const std::string& file : files) {
         std::string image = "/" + file;
         std::replace(image.begin(), image.end(), '/', static_cast<char>(kSeparator));
-        lines += "file=" + root + image + "    " + image + "\r\n";
+        lines += "file=" + Word(root + image) + "    " + Word(image) + "\r\n";
     }
     std::string list(HeaderBytes());
     for (int click = 0; click < clicks; ++click) {
@@ -78,13 +83,17 @@ ClickSummary ListOnce(const TestDirectory& dir) {
 }
 
 void BuildBasicTree(const TestDirectory& dir) {
-    for (const char* file :
-         {"b.txt", "a/z/d.txt", "a/c.txt", "sys/bin/b.dll", "with space/-dash 'q'.txt"}) {
+    for (const char* file : {"b.txt", "a/z/d.txt", "a/c.txt", "sys/bin/b.dll",
+                             "with space/-dash 'q'.txt", "x=y/ REM lead.txt"}) {
         dir.AddFile(file);
     }
     fs::create_directories(dir.Source() / "empty" / "inner");
 }
 
 // Files before subfolders in every folder, then depth first.
-const std::vector<std::string> kBasicTreeList = {"b.txt", "a/c.txt", "a/z/d.txt", "sys/bin/b.dll",
-                                                 "with space/-dash 'q'.txt"};
+const std::vector<std::string> kBasicTreeList = {"b.txt",
+                                                 "a/c.txt",
+                                                 "a/z/d.txt",
+                                                 "sys/bin/b.dll",
+                                                 "with space/-dash 'q'.txt",
+                                                 "x=y/ REM lead.txt"};

@@ -45,6 +45,7 @@ std::string ExpectedList(const TestDirectory& dir, const std::vector<std::string
 ClickSummary ListOnce(const TestDirectory& dir);
 
 // The basic tree: files directly in ROFS and in subfolders at several depths,
-// spaces and a leading "-" in names, an empty folder, and its list's order.
+// spaces (a leading one), "=", REM and a leading "-" in names, an empty
+// folder, and its list's order.
 void BuildBasicTree(const TestDirectory& dir);
 extern const std::vector<std::string> kBasicTreeList;

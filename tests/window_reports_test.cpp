@@ -40,6 +40,10 @@ TEST(ProblemReport, GroupsKindsInOrderWithFullCountsAndAtMostTwentyPaths) {
         "\n指回上层、已跳过的文件夹链接（1 处）：\n"
         "\n不是普通文件、未列出的项目（1 处）：\n\n另有 133 处未列出。";
     EXPECT_EQ(ProblemReport(summary), expected);
+    // A clash names both paths.
+    ClickSummary clash;
+    clash.Add(ProblemKind::kNameClash, Path("R/b"), {}, Path("R/B"));
+    EXPECT_NE(ProblemReport(clash).find("\n    R/b 与 R/B"), std::string::npos);
 }
 
 TEST(ProblemReport, PathsAreMadeSafeForAMessageBox) {

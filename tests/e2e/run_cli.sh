@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # obeygen-cli as scripts use it, natively and under Wine (code page 936): the
 # window's lines byte for byte, each option, each exit status, each problem
-# kind on standard error, and each usage error.
+# kind on standard error, each usage error, and lists read back by --check.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 cli="${OBEY_CLI:-$root/build/linux/cli/obeygen-cli}"
@@ -125,10 +125,47 @@ has "obeygen-cli: error: $work/t/none: No such file or directory (error 2)"
 has "name an existing folder as DIR"
 expect 1 "$cli" -s none
 has "no folder to list at $work/t/none: name the folder to list with -s FOLDER"
-for name in "" "a b" "$(printf 'a\tb')"; do usage --rofsname "$name"; done
+usage --check a -o b
+for name in "" "a b" "$(printf 'a\tb')" a=b 'a"b'; do usage --rofsname "$name"; done
 for size in 0 -1 12k 0x 18446744073709551616 0x10000000000000000; do usage --rofssize "$size"; done
 cmp ROFS.obey before || fail "a usage error changed the list"
 echo "obeygen-cli: window's lines, options, problems, errors, usage"
+
+# A program folder with a space read back as the builder reads it; names it
+# cannot take or takes for one; --check on lists by hand, a FIFO, a 2 GiB line.
+mkdir -p "$work/rom tools/ROFS/a=b"
+cd "$work/rom tools"
+touch "ROFS/a=b/c d.txt" ROFS/Read.me ROFS/read.ME 'ROFS/q"q'
+expect 3 "$cli"
+has "obeygen-cli: name-clash: $work/rom tools/ROFS/read.ME: $work/rom tools/ROFS/Read.me"
+has "obeygen-cli: quote: $work/rom tools/ROFS/q\"q"
+grep -qF "file=\"$work/rom tools/ROFS/a=b/c d.txt\"    \"/a=b/c d.txt\"" ROFS.obey || fail "quoting"
+expect 3 "$cli" --check
+has "obeygen-cli: duplicate: ./ROFS.obey:4: /read.ME: as line 3"
+rm ROFS/read.ME 'ROFS/q"q'
+expect 0 "$cli"
+expect 0 "$cli" --check="$work/rom tools"
+has "obeygen-cli: $work/rom tools/ROFS.obey: 2 file lines, 0 problems"
+top="$work/t/ROFS/top.txt"
+printf 'rofssize=1\r\nfile=%s /x y\nfile=/none /n\rREM x\nfile=%s    /X\n' "$top" "$top" >hand.obey
+printf 'rofsname=a\nrofssize=1\n' >no-file.obey
+expect 3 "$cli" --check hand.obey
+has "obeygen-cli: no-header: hand.obey:1: no rofsname line"
+has "obeygen-cli: miscut: hand.obey:2: 3 words where file takes 2"
+has "obeygen-cli: missing: hand.obey:3: /none: No such file or directory"
+has "obeygen-cli: duplicate: hand.obey:5: /X: as line 2"
+expect 3 "$cli" -o no-file.obey --check
+has "obeygen-cli: no-file: no-file.obey:2: no file line"
+mkfifo fifo
+expect 1 timeout 10 "$cli" --check fifo
+has "obeygen-cli: error: fifo: Not a regular file"
+expect 1 "$cli" --check none.obey
+truncate -s 2G big.obey
+expect 3 timeout 60 prlimit --as=$((256 << 20)) "$cli" --check big.obey
+rm big.obey
+[ "$(ls)" = "$(printf 'ROFS\nROFS.obey\nROFS_bak.obey\nfifo\nhand.obey\nno-file.obey')" ] || fail "--check wrote a file"
+cd "$work/t"
+echo "obeygen-cli: quoted paths, names it cannot take or takes for one, --check"
 
 # Under Wine, code page 936: the same lines as the window's driver, a name the
 # code page lacks reported, an image name it lacks refused.
@@ -170,7 +207,21 @@ expect 0 wine "$cli_exe" -s own -o 'own\out.obey' && expect 0 wine "$cli_exe" -s
 [ "$(grep -c ^file= own/out.obey)" = 1 ] || fail "the program's own files of another case, under Wine"
 expect 1 wine "$cli_exe" "$here\\none"
 has "obeygen-cli: error: $here\\none: "
+
+# A program folder with a space, read back; two names one to the builder.
+mkdir -p "$work/新建 文件夹/ROFS"
+touch "$work/新建 文件夹/ROFS/a b.txt" "$work/新建 文件夹/ROFS/癆.txt"
+new_folder='Z:'"${work//\//\\}"'\新建 文件夹'
+expect 0 wine "$cli_exe" "$new_folder"
+expect 0 wine "$cli_exe" --check "$new_folder"
+touch "$work/新建 文件夹/ROFS/癮.txt"
+expect 3 wine "$cli_exe" "$new_folder"
+iconv -f gbk -t utf-8 "$work/err" | grep -qF "name-clash: $new_folder\ROFS\癮.txt: $new_folder\ROFS\癆.txt" ||
+    fail "a clash in the code page's bytes, under Wine"
+expect 3 wine "$cli_exe" --check "$new_folder\ROFS.obey"
+iconv -f gbk -t utf-8 "$work/err" | grep -qF "duplicate: $new_folder\\ROFS.obey:5: \\癮.txt: as line 4" ||
+    fail "--check under Wine"
 x86_64-w64-mingw32-objdump -p "$cli_exe" >"$work/headers"
 grep -q "Subsystem.*(Windows CUI)" "$work/headers" || fail "not a console program"
 for type in 14 16; do [ -n "$(wrestool -l --type=$type "$cli_exe")" ] || fail "no icon or version block"; done
-echo "obeygen-cli.exe: the window's lines, code page problems, a console program with its resources"
+echo "obeygen-cli.exe: the window's lines, code page problems, quoting and --check, a console program with its resources"

@@ -22,11 +22,15 @@ same() { cmp -s "$1" "$2" || { diff <(cat -A "$1") <(cat -A "$2") | head >&2; fa
 header() { printf 'rofsname=CG33.smg\r\nrofssize=0x40000000\r\n'; }
 # lines ROOT SEP FILE...: one click's lines for files relative to ROFS.
 lines() {
-    local base="$1" sep="$2" file image
+    local base="$1" sep="$2" file image host
     shift 2
     for file in "$@"; do
         image="$sep${file//\//$sep}"
-        printf 'file=%s%s    %s\r\n' "$base" "$image" "$image"
+        host="$base$image"
+        # The builder cuts words at a space, a tab and "=": such a path is quoted.
+        [[ "$host" == *[[:blank:]=]* ]] && host="\"$host\""
+        [[ "$image" == *[[:blank:]=]* ]] && image="\"$image\""
+        printf 'file=%s    %s\r\n' "$host" "$image"
     done
 }
 # A tree where files come before folders, and the folder a is walked after
