@@ -195,11 +195,11 @@ int RunCli(const std::vector<NativeString>& arguments, bool outputClosed) {
             optionsDone = true;
             continue;
         }
-        // "--output=FILE" is "--output FILE".
+        // "--output=FILE" is "--output FILE"; "--check=LIST" is "--check LIST".
         const std::size_t equals = argument.find('=');
         if (argument[1] == '-' && equals != NativeString::npos) {
             const NativeString option = argument.substr(0, equals);
-            if (!TakesValue(option)) {
+            if (!TakesValue(option) && !Is(option, "--check")) {
                 return UsageError("option '" + Shown(option) + "' takes no value");
             }
             options.emplace_back(option, argument.substr(equals + 1));
@@ -230,6 +230,12 @@ int RunCli(const std::vector<NativeString>& arguments, bool outputClosed) {
     for (const auto& [option, value] : options) {
         if (Is(option, "--check")) {
             check = true;
+            if (value) {
+                if (directory) {
+                    return UsageError("--check reads one list: LIST or -o FILE");
+                }
+                directory = *value;
+            }
         } else if (Is(option, "-s") || Is(option, "--source")) {
             source = *value;
         } else if (Is(option, "-o") || Is(option, "--output")) {
