@@ -47,5 +47,8 @@ Error MissingFolderError();
 // The platform's "not enough memory" error.
 Error OutOfMemoryError();
 
+// The platform's error for a thread that could not be started.
+Error NoThreadError();
+
 // The platform's "operation cancelled" error: a click abandoned on request.
 Error CancelledError();

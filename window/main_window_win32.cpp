@@ -61,11 +61,14 @@ class Form1 : public FormFeedback {
 
     int Run(int showCommand);
 
-    void ShowError(const std::string& text) override { ShowBox(Owner(), text, MB_ICONERROR); }
-    void ShowWarning(const std::string& text) override { ShowBox(Owner(), text, MB_ICONWARNING); }
+    void ShowError(const std::string& text) override { ShowOwnedBox(text, MB_ICONERROR); }
+    void ShowWarning(const std::string& text) override { ShowOwnedBox(text, MB_ICONWARNING); }
     void SetBusy(bool busy) override;
     void SetCaption(const std::string& caption) override {
         SetWindowTextW(window_, Utf8ToWide(caption).c_str());
+    }
+    void SetCommandText(const std::string& text) override {
+        SetWindowTextW(controls_[0], Utf8ToWide(text).c_str());
     }
     void Post(std::function<void()> task) override {
         auto* posted = new std::function<void()>(std::move(task));
@@ -79,6 +82,7 @@ class Form1 : public FormFeedback {
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
 
     bool Register();
+    void ShowOwnedBox(const std::string& text, UINT icon);
     void CreateControls();
     void ApplyDpi(UINT dpi);
     HWND Owner() const {
@@ -92,6 +96,8 @@ class Form1 : public FormFeedback {
     ScaledResources scaled_;
     HWND focusBeforeDeactivation_ = nullptr;
     bool busy_ = false;
+    bool boxOpen_ = false;
+    HWND box_ = nullptr;  // the open box, once its loop has gone idle
     int exitCode_ = 0;
 };
 
@@ -144,6 +150,17 @@ int Form1::Run(int showCommand) {
         }
     }
     return exitCode_;
+}
+
+// A box disables its owner, which then takes no close request either: the
+// owner is enabled again once the box waits for the user, so that a close
+// ends the program as it does without a box, and presses of Command1 are
+// ignored meanwhile. The box stays above the window it belongs to.
+void Form1::ShowOwnedBox(const std::string& text, UINT icon) {
+    boxOpen_ = true;
+    ShowBox(Owner(), text, icon);
+    boxOpen_ = false;
+    box_ = nullptr;
 }
 
 void Form1::SetBusy(bool busy) {
@@ -251,10 +268,20 @@ LRESULT Form1::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         case WM_COMMAND:
             if (LOWORD(wParam) == kCommand1Id && HIWORD(wParam) == BN_CLICKED) {
-                events_.Click();
+                if (!boxOpen_) {
+                    events_.Click();
+                }
                 return 0;
             }
             break;
+        case WM_ENTERIDLE:
+            if (boxOpen_ && wParam == MSGF_DIALOGBOX) {
+                box_ = reinterpret_cast<HWND>(lParam);
+                if (!IsWindowEnabled(window_)) {
+                    EnableWindow(window_, TRUE);
+                }
+            }
+            return 0;
         case WM_ACTIVATE:
             // As a dialog box does: the focus goes back to the control that had
             // it, so that Enter still presses the button after a message box.
@@ -270,6 +297,15 @@ LRESULT Form1::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         case WM_CLOSE:
             // The close button, the system menu and Alt+F4 all arrive here.
+            // A box runs a loop of its own inside a handler of the window:
+            // the box is ended now, and the window once that handler has
+            // returned, so that nothing is destroyed under a caller still
+            // using it.
+            if (box_ != nullptr) {
+                EndDialog(box_, IDOK);
+                PostMessageW(window_, WM_CLOSE, 0, 0);
+                return 0;
+            }
             if (!events_.Unload()) {
                 exitCode_ = 1;
             }
