@@ -82,7 +82,7 @@ class FormEvents {
     // end do not report twice.
     bool Unload();
 
-    static constexpr std::chrono::milliseconds kCloseWait{200};
+    static constexpr std::chrono::milliseconds kCloseWait{100};
 
   private:
     struct Walk;
