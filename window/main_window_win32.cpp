@@ -27,6 +27,7 @@ constexpr wchar_t kClassName[] = L"ObeyGenForm1";
 constexpr int kFirstControlId = 100;  // + tab index
 constexpr int kCommand1Id = kFirstControlId;
 constexpr UINT kRunPosted = WM_APP;  // lParam: a std::function<void()> to run and delete
+constexpr UINT_PTR kFindBoxTimer = 1;
 constexpr DWORD kFormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 constexpr DWORD kFormExStyle = 0;
 
@@ -153,14 +154,21 @@ int Form1::Run(int showCommand) {
 }
 
 // A box disables its owner, which then takes no close request either: the
-// owner is enabled again once the box waits for the user, so that a close
+// owner is enabled again once the box is up, so that a close
 // ends the program as it does without a box, and presses of Command1 are
 // ignored meanwhile. The box stays above the window it belongs to.
 void Form1::ShowOwnedBox(const std::string& text, UINT icon) {
+    HWND owner = Owner();
+    if (owner != nullptr) {
+        SetTimer(owner, kFindBoxTimer, 50, nullptr);
+    }
     boxOpen_ = true;
-    ShowBox(Owner(), text, icon);
+    ShowBox(owner, text, icon);
     boxOpen_ = false;
     box_ = nullptr;
+    if (window_ != nullptr) {
+        KillTimer(window_, kFindBoxTimer);
+    }
 }
 
 void Form1::SetBusy(bool busy) {
@@ -274,14 +282,18 @@ LRESULT Form1::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
                 return 0;
             }
             break;
-        case WM_ENTERIDLE:
-            if (boxOpen_ && wParam == MSGF_DIALOGBOX) {
-                box_ = reinterpret_cast<HWND>(lParam);
-                if (!IsWindowEnabled(window_)) {
+        case WM_TIMER:
+            if (wParam == kFindBoxTimer) {
+                // Dispatched by the box's own loop, once the box is up.
+                HWND popup = GetLastActivePopup(window_);
+                if (boxOpen_ && popup != window_) {
+                    box_ = popup;
                     EnableWindow(window_, TRUE);
+                    KillTimer(window_, kFindBoxTimer);
                 }
+                return 0;
             }
-            return 0;
+            break;
         case WM_ACTIVATE:
             // As a dialog box does: the focus goes back to the control that had
             // it, so that Enter still presses the button after a message box.
