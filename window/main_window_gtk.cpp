@@ -25,9 +25,6 @@ const std::string kCaption(kFormCaption);
 // The resolution fonts are drawn at, so that the twips keep their proportion
 // to the text. GDK applies a screen's integer scale factor on top of it.
 int ScreenDpi() {
-    // The settings set the screen's resolution (the desktop's scaling) as
-    // they are made, which is on their first use.
-    gtk_settings_get_default();
     const double resolution = gdk_screen_get_resolution(gdk_screen_get_default());
     return resolution > 0 ? static_cast<int>(resolution + 0.5) : 96;
 }
