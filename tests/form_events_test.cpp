@@ -34,8 +34,6 @@ class FakeWindow : public FormFeedback {
         tasks_.push_back(std::move(task));
         posted_.notify_all();
         if (hold_) {
-            held_ = true;
-            posted_.notify_all();
             // Let go in the end, so that a close that waits fails rather
             // than hangs.
             posted_.wait_for(lock, kPatience, [&] { return !hold_; });
@@ -66,7 +64,7 @@ class FakeWindow : public FormFeedback {
 
     bool WaitUntilHeld() {
         std::unique_lock<std::mutex> lock(mutex_);
-        return posted_.wait_for(lock, kPatience, [&] { return held_; });
+        return posted_.wait_for(lock, kPatience, [&] { return !tasks_.empty(); });
     }
 
     std::vector<std::string> boxes;
@@ -79,12 +77,7 @@ class FakeWindow : public FormFeedback {
     std::condition_variable posted_;
     std::deque<std::function<void()>> tasks_;
     bool hold_ = false;
-    bool held_ = false;
 };
-
-bool StartsWith(const std::string& text, const std::string& start) {
-    return text.compare(0, start.size(), start) == 0;
-}
 
 // One program directory through an error, a click, a second press during a
 // walk, and a click with a problem.
@@ -98,7 +91,7 @@ TEST(FormEvents, AClickEndsInAnErrorNothingOrAWarningAndTheButtonTellsHowMany) {
     events.Click();  // no ROFS folder yet
     window.RunUntilIdle();
     ASSERT_EQ(window.boxes.size(), 1u);
-    EXPECT_TRUE(StartsWith(window.boxes[0], "error: 运行时错误 '")) << window.boxes[0];
+    EXPECT_EQ(window.boxes[0].rfind("error: 运行时错误 '", 0), 0u) << window.boxes[0];
     EXPECT_EQ(window.command, kControls[0].text);
     EXPECT_EQ(window.caption, kFormCaption);
     EXPECT_EQ(ReadBytes(dir.List()), header);
@@ -118,7 +111,7 @@ TEST(FormEvents, AClickEndsInAnErrorNothingOrAWarningAndTheButtonTellsHowMany) {
     events.Click();
     window.RunUntilIdle();
     ASSERT_EQ(window.boxes.size(), 2u);
-    EXPECT_TRUE(StartsWith(window.boxes[1], "warning: ")) << window.boxes[1];
+    EXPECT_EQ(window.boxes[1].rfind("warning: ", 0), 0u) << window.boxes[1];
     EXPECT_EQ(window.caption, kFormCaption);
     EXPECT_TRUE(events.Unload());
 }

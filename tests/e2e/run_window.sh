@@ -99,11 +99,7 @@ case_the_window_lives_through_a_slow_walk() {
     [ -n "$(progress)" ] || fail "the walk ended before it could be checked" || return 1
     wait_until "no count of files made" caption_is "$caption - 已生成 20 个文件" || return 1
     same_bytes "$app/ROFS.obey" "$work/$platform-expected" || return 1
-    press_key "$form" Return && wait_until "no second walk" progress_above -1 || return 1
-    local asked=$EPOCHREALTIME
-    close_form || return 1
-    local took=$(((${EPOCHREALTIME/./} - ${asked/./}) / 1000))
-    ((took <= 500)) || fail "closing took $took ms" || return 1
+    press_key "$form" Return && wait_until "no second walk" progress_above -1 && close_form || return 1
     same_bytes "$app/ROFS.obey" "$work/$platform-expected" && umount "$app/ROFS"
 }
 
