@@ -98,7 +98,7 @@ class Form1 : public FormFeedback {
     HWND focusBeforeDeactivation_ = nullptr;
     bool busy_ = false;
     bool boxOpen_ = false;
-    HWND box_ = nullptr;  // the open box, once its loop has gone idle
+    HWND box_ = nullptr;  // the open box, once it is up
     int exitCode_ = 0;
 };
 
@@ -154,9 +154,9 @@ int Form1::Run(int showCommand) {
 }
 
 // A box disables its owner, which then takes no close request either: the
-// owner is enabled again once the box is up, so that a close
-// ends the program as it does without a box, and presses of Command1 are
-// ignored meanwhile. The box stays above the window it belongs to.
+// owner is enabled again once the box is up, so that a close ends the
+// program as it does without a box, and presses of Command1 are ignored
+// meanwhile. The box stays above the window it belongs to.
 void Form1::ShowOwnedBox(const std::string& text, UINT icon) {
     HWND owner = Owner();
     if (owner != nullptr) {
