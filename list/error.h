@@ -54,5 +54,8 @@ Error BusyError();
 // LF. The platform's "invalid name" error where it has one.
 Error UnlistablePathError();
 
+// The platform's error for a thread that could not be started.
+Error NoThreadError();
+
 // The platform's "operation cancelled" error: a click abandoned on request.
 Error CancelledError();

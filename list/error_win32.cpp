@@ -59,6 +59,10 @@ Error OutOfMemoryError() {
     return ErrorFromNumber(ERROR_NOT_ENOUGH_MEMORY);
 }
 
+Error NoThreadError() {
+    return ErrorFromNumber(ERROR_MAX_THRDS_REACHED);
+}
+
 Error CancelledError() {
     return ErrorFromNumber(ERROR_CANCELLED);
 }

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Takes the pictures of the window that README.md shows, into docs/: each
-# program's form, its error box for a missing ROFS folder and its warning
-# after a click with a problem file. The program directory is the same fixed
+# program's form, its error box for a missing ROFS folder, its warning
+# after a click with a problem file, and the form after a click without. The program directory is the same fixed
 # folder every time, so that the paths in the pictures do not change.
 # Usage: scripts/screenshots.sh [linux] [wine] (both by default), after a build.
 set -uo pipefail
@@ -30,7 +30,8 @@ shoot() {
         "$out/$1.png"
 }
 
-# The form, the press without a ROFS folder, the press with a problem file.
+# The form, the press without a ROFS folder, the press with a problem file,
+# the press once it is gone.
 take() {
     local name="$1"
     use_platform "$2" && new_app "$demo" || return 1
@@ -39,7 +40,9 @@ take() {
     press_key "$box" Return && wait_for_windows 1 || return 1
     add_file ok.txt && add_file "$problem_file"
     press_key "$form" Return && wait_for_windows 2 && shoot "$name-warning" "$box" || return 1
-    press_key "$box" Return && wait_for_windows 1 && wmctrl -i -c "$form" && wait_for_exit
+    press_key "$box" Return && wait_for_windows 1 && rm -r "$app/ROFS/${problem_file%%/*}" || return 1
+    press_key "$form" Return && wait_until "no click" xdotool search --name "已生成 1 个文件" || return 1
+    shoot "$name-done" "$form" && wmctrl -i -c "$form" && wait_for_exit
     rm -rf "$demo"
 }
 

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <clocale>
 #include <cstring>
 #include <functional>
 
@@ -187,6 +188,19 @@ TEST(PosixWalk, DepthPastPathMaxAndPastTheStack) {
     setrlimit(RLIMIT_NOFILE, &limit);
     EXPECT_EQ(summary.ProblemCount(), 0u);
     EXPECT_EQ(ReadBytes(dir.List()), ExpectedList(dir, {relative + "f.txt"}));
+}
+
+// The window takes the user's locale and the command line does not: the
+// common errors in the Windows build's Chinese words, the rest and the
+// command line's as the C library gives them.
+TEST(PosixErrors, ChineseForTheCommonOnesUnderAChineseLocaleOnly) {
+    if (std::setlocale(LC_MESSAGES, "zh_CN.UTF-8") == nullptr) {
+        GTEST_SKIP() << "no zh_CN.UTF-8 locale";
+    }
+    EXPECT_EQ(ErrorFromNumber(ENOENT).Description(), "找不到路径。");
+    EXPECT_EQ(ErrorFromNumber(EMFILE).Description(), "太多打开的文件。");
+    std::setlocale(LC_MESSAGES, "C");
+    EXPECT_EQ(ErrorFromNumber(ENOENT).Description(), "No such file or directory");
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -8,6 +7,7 @@
 #include <string>
 #include <thread>
 
+#include "error.h"
 #include "list_generator.h"
 #include "native_text.h"
 
@@ -29,10 +29,21 @@ class FormFeedback {
     // The window's caption. UTF-8.
     virtual void SetCaption(const std::string& caption) = 0;
 
+    // The text on Command1, which also tells how a walk is getting on and
+    // how the last click ended. UTF-8.
+    virtual void SetCommandText(const std::string& text) = 0;
+
     // Runs the task on the window's thread once the events before it have
     // been handled. Called from any thread; tasks run in the order posted.
+    // Never waits: a close may be waiting for it.
     virtual void Post(std::function<void()> task) = 0;
 };
+
+// "已列出 N 项": Command1 while a walk runs.
+std::string ListedText(std::uint64_t filesListed);
+
+// "已生成 N 项": Command1 after a click that wrote its list.
+std::string GeneratedText(std::uint64_t filesListed);
 
 // "Obey文件生成工具 - 已列出 N 个文件" while a walk runs.
 std::string ProgressCaption(std::uint64_t filesListed);
@@ -57,28 +68,35 @@ class FormEvents {
     // A press of Command1: starts a walk, unless one runs already. When it
     // ends, an error is reported and the list stays open with what it held,
     // so that the user can mend the cause and press again; problems of the
-    // walk are reported as a warning.
+    // walk are reported as a warning. A walk that cannot be started is an
+    // error of the click too.
     void Click();
 
     // The window is going away. A walk that runs is abandoned, the list
-    // keeping what it held before the press. False when closing the list
-    // failed, which has then been reported. Only the first call closes
-    // anything (the list is let go of even when its closing fails), so that
-    // the several ways a window can end do not report twice.
+    // keeping what it held before the press; a walk that has not stopped
+    // within kCloseWait (a listing on a drive that no longer answers) is
+    // left to end with the process, keeping the lock of the list's folder
+    // until then. False when closing the list failed, which has then been
+    // reported. Only the first call closes anything (the list is let go of
+    // even when its closing fails), so that the several ways a window can
+    // end do not report twice.
     bool Unload();
 
+    static constexpr std::chrono::milliseconds kCloseWait{100};
+
   private:
-    struct Outcome;
+    struct Walk;
 
-    void Walk();
-    bool OnProgress(std::uint64_t filesListed);
-    void Finish();
-    void StopWalk();
+    static void RunWalk(const std::shared_ptr<Walk>& walk,
+                        const std::shared_ptr<ListGenerator>& generator);
+    void ShowProgress(const std::shared_ptr<Walk>& walk, std::uint64_t filesListed);
+    void Finish(const std::shared_ptr<Walk>& walk);
+    void Ended(const Error* error, const ClickSummary* summary);
+    bool LetGoOfWalk(std::chrono::steady_clock::time_point deadline);
 
-    ListGenerator generator_;
+    // Shared with the walk's thread, which may outlive this object.
+    std::shared_ptr<ListGenerator> generator_;
     FormFeedback& feedback_;
-    std::thread walk_;
-    std::unique_ptr<Outcome> outcome_;
-    std::atomic<bool> abandon_{false};
-    std::chrono::steady_clock::time_point lastProgress_;
+    std::shared_ptr<Walk> walk_;
+    std::thread thread_;
 };

@@ -67,6 +67,9 @@ class Form1 : public FormFeedback {
     void SetCaption(const std::string& caption) override {
         gtk_window_set_title(GTK_WINDOW(window_), caption.c_str());
     }
+    void SetCommandText(const std::string& text) override {
+        gtk_label_set_text(GTK_LABEL(command1Label_), text.c_str());
+    }
     // GLib's idle sources may be added from any thread, and run in the order
     // added.
     void Post(std::function<void()> task) override {
@@ -83,6 +86,7 @@ class Form1 : public FormFeedback {
 
     static void OnClicked(GtkButton*, gpointer self) { static_cast<Form1*>(self)->events_.Click(); }
     static gboolean OnDelete(GtkWidget*, GdkEvent*, gpointer self);
+    static void OnEvent(GdkEvent* event, gpointer self);
     static gboolean OnSessionEnd(gpointer self);
     static gboolean OnCloseLater(gpointer self);
     static gboolean RunPosted(gpointer task);
@@ -90,6 +94,7 @@ class Form1 : public FormFeedback {
     FormEvents events_;
     GtkWidget* window_ = nullptr;
     GtkWidget* command1_ = nullptr;
+    GtkWidget* command1Label_ = nullptr;
     int exitCode_ = 0;
 };
 
@@ -110,7 +115,22 @@ void Form1::Build() {
         const std::string text(design.text);
         GtkWidget* control;
         if (design.kind == ControlKind::kPushButton) {
-            control = gtk_button_new_with_label(text.c_str());
+            // A label of its own, which the counts of a walk replace: cut
+            // with an ellipsis rather than widening the button should one
+            // not fit.
+            control = gtk_button_new();
+            command1Label_ = gtk_label_new(text.c_str());
+            gtk_label_set_ellipsize(GTK_LABEL(command1Label_), PANGO_ELLIPSIZE_END);
+            gtk_container_add(GTK_CONTAINER(control), command1Label_);
+            // Themes pad a button by 8 pixels a side or more; 4 leave room
+            // for a count of six digits.
+            GtkCssProvider* narrow = gtk_css_provider_new();
+            gtk_css_provider_load_from_data(
+                narrow, "button { padding-left: 4px; padding-right: 4px; }", -1, nullptr);
+            gtk_style_context_add_provider(gtk_widget_get_style_context(control),
+                                           GTK_STYLE_PROVIDER(narrow),
+                                           GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+            g_object_unref(narrow);
             g_signal_connect(control, "clicked", G_CALLBACK(&Form1::OnClicked), this);
             command1_ = control;
         } else {
@@ -132,6 +152,7 @@ void Form1::Build() {
         gtk_layout_put(GTK_LAYOUT(form), control, box.left, box.top);
     }
     g_signal_connect(window_, "delete-event", G_CALLBACK(&Form1::OnDelete), this);
+    gdk_event_handler_set(&Form1::OnEvent, this, nullptr);
 }
 
 int Form1::Run() {
@@ -182,10 +203,23 @@ gboolean Form1::OnDelete(GtkWidget*, GdkEvent*, gpointer self) {
     return TRUE;
 }
 
-// The end of the session. A box on the screen runs a loop of its own inside
-// a handler of the window: the box is closed now, and the window once that
-// handler has returned, so that nothing is destroyed under a caller still
-// using it.
+// A box's grab keeps every event of the window from it, its close request
+// too, which would then wait for the box to be answered: that one is taken
+// here, before GTK sees it, and closes box and window.
+void Form1::OnEvent(GdkEvent* event, gpointer self) {
+    auto* form = static_cast<Form1*>(self);
+    if (event->type == GDK_DELETE && openBox != nullptr && form->window_ != nullptr &&
+        event->any.window == gtk_widget_get_window(form->window_)) {
+        OnSessionEnd(self);
+        return;
+    }
+    gtk_main_do_event(event);
+}
+
+// The end of the session, or a close while a box is open. A box runs a loop
+// of its own inside a handler of the window: the box is closed now, and the
+// window once that handler has returned, so that nothing is destroyed under
+// a caller still using it.
 gboolean Form1::OnSessionEnd(gpointer self) {
     if (openBox != nullptr) {
         gtk_dialog_response(GTK_DIALOG(openBox), GTK_RESPONSE_NONE);

@@ -28,6 +28,7 @@ constexpr wchar_t kClassName[] = L"ObeyGenForm1";
 constexpr int kFirstControlId = 100;  // + tab index
 constexpr int kCommand1Id = kFirstControlId;
 constexpr UINT kRunPosted = WM_APP;  // lParam: a std::function<void()> to run and delete
+constexpr UINT_PTR kFindBoxTimer = 1;
 constexpr DWORD kFormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 constexpr DWORD kFormExStyle = 0;
 
@@ -62,11 +63,14 @@ class Form1 : public FormFeedback {
 
     int Run(int showCommand);
 
-    void ShowError(const std::string& text) override { ShowBox(Owner(), text, MB_ICONERROR); }
-    void ShowWarning(const std::string& text) override { ShowBox(Owner(), text, MB_ICONWARNING); }
+    void ShowError(const std::string& text) override { ShowOwnedBox(text, MB_ICONERROR); }
+    void ShowWarning(const std::string& text) override { ShowOwnedBox(text, MB_ICONWARNING); }
     void SetBusy(bool busy) override;
     void SetCaption(const std::string& caption) override {
         SetWindowTextW(window_, Utf8ToWide(caption).c_str());
+    }
+    void SetCommandText(const std::string& text) override {
+        SetWindowTextW(controls_[0], Utf8ToWide(text).c_str());
     }
     void Post(std::function<void()> task) override {
         auto* posted = new std::function<void()>(std::move(task));
@@ -80,6 +84,7 @@ class Form1 : public FormFeedback {
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
 
     bool Register();
+    void ShowOwnedBox(const std::string& text, UINT icon);
     void CreateControls();
     void ApplyDpi(UINT dpi);
     HWND Owner() const {
@@ -93,6 +98,8 @@ class Form1 : public FormFeedback {
     ScaledResources scaled_;
     HWND focusBeforeDeactivation_ = nullptr;
     bool busy_ = false;
+    bool boxOpen_ = false;
+    HWND box_ = nullptr;  // the open box, once it is up
     int exitCode_ = 0;
 };
 
@@ -145,6 +152,24 @@ int Form1::Run(int showCommand) {
         }
     }
     return exitCode_;
+}
+
+// A box disables its owner, which then takes no close request either: the
+// owner is enabled again once the box is up, so that a close ends the
+// program as it does without a box, and presses of Command1 are ignored
+// meanwhile. The box stays above the window it belongs to.
+void Form1::ShowOwnedBox(const std::string& text, UINT icon) {
+    HWND owner = Owner();
+    if (owner != nullptr) {
+        SetTimer(owner, kFindBoxTimer, 50, nullptr);
+    }
+    boxOpen_ = true;
+    ShowBox(owner, text, icon);
+    boxOpen_ = false;
+    box_ = nullptr;
+    if (window_ != nullptr) {
+        KillTimer(window_, kFindBoxTimer);
+    }
 }
 
 void Form1::SetBusy(bool busy) {
@@ -252,7 +277,21 @@ LRESULT Form1::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         case WM_COMMAND:
             if (LOWORD(wParam) == kCommand1Id && HIWORD(wParam) == BN_CLICKED) {
-                events_.Click();
+                if (!boxOpen_) {
+                    events_.Click();
+                }
+                return 0;
+            }
+            break;
+        case WM_TIMER:
+            if (wParam == kFindBoxTimer) {
+                // Dispatched by the box's own loop, once the box is up.
+                HWND popup = GetLastActivePopup(window_);
+                if (boxOpen_ && popup != window_) {
+                    box_ = popup;
+                    EnableWindow(window_, TRUE);
+                    KillTimer(window_, kFindBoxTimer);
+                }
                 return 0;
             }
             break;
@@ -271,6 +310,15 @@ LRESULT Form1::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         case WM_CLOSE:
             // The close button, the system menu and Alt+F4 all arrive here.
+            // A box runs a loop of its own inside a handler of the window:
+            // the box is ended now, and the window once that handler has
+            // returned, so that nothing is destroyed under a caller still
+            // using it.
+            if (box_ != nullptr) {
+                EndDialog(box_, IDOK);
+                PostMessageW(window_, WM_CLOSE, 0, 0);
+                return 0;
+            }
             if (!events_.Unload()) {
                 exitCode_ = 1;
             }

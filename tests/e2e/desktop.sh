@@ -72,13 +72,13 @@ add_file() {
 }
 
 # Starts the program as a user would, in Chinese, from elsewhere; arguments
-# come first (another user). GTK's criticals end the program.
+# come first (another user, strace). GTK's criticals end the program.
 start() {
     if [ "$platform" = linux ]; then
         (cd / && exec "$@" env LANG=zh_CN.UTF-8 LC_ALL= NO_AT_BRIDGE=1 GDK_BACKEND=x11 \
             G_DEBUG=fatal-criticals "$app/$exe" >>"$work/program.log" 2>&1) &
     else
-        (cd "$work" && LANG=zh_CN.UTF-8 LC_ALL= exec wine "$app/$exe" >>"$work/program.log" 2>&1) &
+        (cd "$work" && exec "$@" env LANG=zh_CN.UTF-8 LC_ALL= wine "$app/$exe" >>"$work/program.log" 2>&1) &
     fi
     program_pid=$!
 }

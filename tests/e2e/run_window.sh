@@ -95,15 +95,11 @@ case_the_window_lives_through_a_slow_walk() {
     # the window draws its labels anew.
     press_key "$form" Return && xdotool windowmove --sync "$form" -500 100 && sleep 0.3
     xdotool windowmove --sync "$form" 100 100 && sleep 0.3 || return 1
-    labels_as_in "$work/labels.png" || fail "not drawn during the walk" || return 1
+    labels_as_in "$work/labels.png" && button_text_fits 96 || fail "not drawn during the walk" || return 1
     [ -n "$(progress)" ] || fail "the walk ended before it could be checked" || return 1
     wait_until "no count of files made" caption_is "$caption - 已生成 20 个文件" || return 1
     same_bytes "$app/ROFS.obey" "$work/$platform-expected" || return 1
-    press_key "$form" Return && wait_until "no second walk" progress_above -1 || return 1
-    local asked=$EPOCHREALTIME
-    close_form || return 1
-    local took=$(((${EPOCHREALTIME/./} - ${asked/./}) / 1000))
-    ((took <= 500)) || fail "closing took $took ms" || return 1
+    press_key "$form" Return && wait_until "no second walk" progress_above -1 && close_form || return 1
     same_bytes "$app/ROFS.obey" "$work/$platform-expected" && umount "$app/ROFS"
 }
 
@@ -128,8 +124,8 @@ case_a_list_that_cannot_be_replaced_stops_the_start() {
 }
 
 # No ROFS folder: an error, and the window stays. Once the folder is there, a
-# press lists it with a warning about the problem file; the end of the
-# session (Linux) or the close button (Windows) then closes box and list.
+# press lists it with a warning about the problem file; a close of the window
+# then ends the program, box and all.
 case_errors_and_warnings_leave_the_window_and_the_list_usable() {
     new_app "$work/$platform-missing"
     form="" && start && wait_for_windows 1 && form="$box" || return 1
@@ -138,14 +134,94 @@ case_errors_and_warnings_leave_the_window_and_the_list_usable() {
     add_file ok.txt && add_file "$problem_file"
     { header && line ok.txt && [ "$platform" = linux ] || line x/?.txt; } >"$work/expected"
     press_key "$form" space
-    box_is warning || return 1
+    box_is warning && close_form && same_bytes "$app/ROFS.obey" "$work/expected"
+}
+
+# Closes during a walk over a slow tree, early, midway and late, and on
+# Linux as the end of the session and on a drive that does not answer (the
+# FUSE server stopped, so that no request is read, as a share that went
+# away): each ends the program within half a second with status 0, the list
+# as before the press. (A request a FUSE server has read holds its reader
+# until answered, even against SIGKILL; under Wine the server process opens
+# files for its programs, so that a stopped drive may hold all of them.)
+case_a_close_never_waits_for_the_walk() {
+    new_app "$work/$platform-close"
+    local source="$work/$platform-close-source" path="" i
+    for i in $(seq 15); do path+="$i/" && mkdir -p "$source/$path" && printf x >"$source/${path}f.txt"; done
+    mkdir "$app/ROFS" && { "$slowfs" "$source" "$app/ROFS" 100 & } && drive_pid=$! || return 1
+    wait_until "no slow tree" mountpoint -q "$app/ROFS" || return 1
+    close_during_walk 0 wmctrl && close_during_walk 0.5 wmctrl && close_during_walk 1 wmctrl || return 1
     if [ "$platform" = linux ]; then
-        kill -TERM "$program_pid" && wait_for_exit || return 1
-        [ "$exit_status" = 0 ] || fail "exit status $exit_status after SIGTERM" || return 1
-    else
-        press_key "$box" Return && wait_for_windows 1 && close_form || return 1
+        close_during_walk 0.5 term && close_during_walk 0.5 hang || return 1
     fi
-    same_bytes "$app/ROFS.obey" "$work/expected"
+    umount "$app/ROFS"
+}
+
+close_during_walk() {  # SECONDS wmctrl|term|hang
+    local after="$1" how="$2" asked took
+    form="" && start && wait_for_windows 1 && form="$box" || return 1
+    [ "$how" = hang ] && kill -STOP "$drive_pid"
+    press_key "$form" Return && sleep "$after" && progress_above -1 || fail "no walk at $after s" || return 1
+    asked=$EPOCHREALTIME
+    if [ "$how" = term ]; then kill -TERM "$program_pid"; else wmctrl -i -c "$form"; fi
+    wait_for_exit
+    local ended=$?
+    kill -CONT "$drive_pid" && ((ended == 0)) || return 1
+    took=$(((${EPOCHREALTIME/./} - ${asked/./}) / 1000))
+    ((took <= 500)) || fail "closing at $after s took $took ms" || return 1
+    [ "$exit_status" = 0 ] || fail "exit status $exit_status after closing at $after s" || return 1
+    header >"$work/header" && same_bytes "$app/ROFS.obey" "$work/header"
+}
+
+# No thread can be started for the walk (every clone fails with EAGAIN, as
+# at the limit of processes): an error of the press; once threads can be had
+# again, a press lists the tree.
+case_a_walk_without_a_thread_is_an_error_of_the_press() {
+    new_app "$work/$platform-nproc" && add_file ok.txt || return 1
+    { header && line ok.txt; } >"$work/expected"
+    form="" && start && wait_for_windows 1 && form="$box" || return 1
+    local pid=$program_pid && [ "$platform" = wine ] && pid="$(pgrep -f "^$app/$exe" | head -n 1)"
+    strace -f -q -o /dev/null -p "$pid" -e trace=clone,clone3 -e inject=clone,clone3:error=EAGAIN &
+    local tracer=$! && sleep 1 && press_key "$form" Return || return 1
+    box_is error && press_key "$box" Return && wait_for_windows 1 && kill "$tracer" && wait "$tracer"
+    press_key "$form" Return && wait_until "no list" caption_is "$caption - 已生成 1 个文件" || return 1
+    close_form && same_bytes "$app/ROFS.obey" "$work/expected"
+}
+
+# Command1 tells the count of a click in full at the designed size and at
+# 150%: its text lies inside the button with room on both sides, neither cut
+# nor cut short with an ellipsis, either of which would fill it.
+case_the_button_shows_a_five_digit_count_at_100_and_150_percent() {
+    new_app "$work/$platform-count" && mkdir "$app/ROFS" || return 1
+    (cd "$app/ROFS" && seq -f "%05g" 1 12345 | xargs touch) || return 1
+    local dpi
+    for dpi in 144 96; do
+        set_dpi $dpi && form="" && start && wait_for_windows 1 && form="$box" || return 1
+        press_key "$form" Return && wait_until "no count" caption_is "$caption - 已生成 12345 个文件" || return 1
+        sleep 0.3 && button_text_fits $dpi && close_form || return 1
+    done
+}
+
+# The desktop's scaling as X resources (Linux) or the registry (Wine) hold it.
+set_dpi() {
+    if [ "$platform" = linux ]; then
+        xprop -root -f RESOURCE_MANAGER 8s -set RESOURCE_MANAGER "Xft.dpi:	$1"
+    else
+        wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
+    fi
+}
+
+# Inside Command1's border and focus frame (a tenth of an inch in), the ink
+# of the text is centred and clear of both sides.
+button_text_fits() {
+    local px=() v inset=$(($1 / 10)) ink x
+    for v in 360 960 2292 1572; do px+=($(((v * $1 + 720) / 1440))); done
+    local width=$((px[2] - px[0] - 2 * inset)) height=$((px[3] - px[1] - 2 * inset))
+    read -r ink x < <(import -window "$form" -crop "${width}x$height+$((px[0] + inset))+$((px[1] + inset))" \
+        +repage png:- | convert - -fuzz 20% -trim -format '%w %X' info:)
+    local right=$((width - ${x#+} - ink))
+    ((${x#+} > 0 && right > 0 && (${x#+} - right) ** 2 <= 9)) ||
+        fail "Command1's text at $1 dpi: ${x#+} px clear on the left, $right on the right"
 }
 
 # A GUI program with its icon, version block and manifest. (That it needs no
@@ -177,6 +253,9 @@ for name in ${*:-linux wine}; do
     run_case case_a_list_that_cannot_be_replaced_stops_the_start
     run_case case_errors_and_warnings_leave_the_window_and_the_list_usable
     run_case case_the_window_lives_through_a_slow_walk
+    run_case case_a_close_never_waits_for_the_walk
+    run_case case_the_button_shows_a_five_digit_count_at_100_and_150_percent
+    run_case case_a_walk_without_a_thread_is_an_error_of_the_press
     [ "$name" = wine ] && run_case case_the_executable_needs_only_the_system
 done
 echo "$passed passed, $failed failed"

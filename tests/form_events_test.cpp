@@ -1,0 +1,155 @@
+// The window's event logic through a stand-in for a platform's window: the
+// tasks the walk posts run when the test says, and a post can be held to
+// stand for a listing that does not return.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <iterator>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "form_design.h"
+#include "form_events.h"
+#include "test_tree.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr std::chrono::seconds kPatience{10};
+
+class FakeWindow : public FormFeedback {
+  public:
+    void ShowError(const std::string& text) override { boxes.push_back("error: " + text); }
+    void ShowWarning(const std::string& text) override { boxes.push_back("warning: " + text); }
+    void SetBusy(bool on) override { busy = on; }
+    void SetCaption(const std::string& text) override { caption = text; }
+    void SetCommandText(const std::string& text) override { command = text; }
+
+    void Post(std::function<void()> task) override {
+        std::unique_lock<std::mutex> lock(mutex_);
+        tasks_.push_back(std::move(task));
+        posted_.notify_all();
+        if (hold_) {
+            // Let go in the end, so that a close that waits fails rather
+            // than hangs.
+            posted_.wait_for(lock, kPatience, [&] { return !hold_; });
+        }
+    }
+
+    // Runs the posted tasks here, as the window's thread would, until the
+    // walk has ended.
+    void RunUntilIdle() {
+        const auto deadline = Clock::now() + kPatience;
+        while (busy && Clock::now() < deadline) {
+            std::unique_lock<std::mutex> lock(mutex_);
+            if (posted_.wait_until(lock, deadline, [&] { return !tasks_.empty(); })) {
+                auto task = std::move(tasks_.front());
+                tasks_.pop_front();
+                lock.unlock();
+                task();
+            }
+        }
+        ASSERT_FALSE(busy) << "the walk did not end";
+    }
+
+    void HoldPosts(bool on) {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        hold_ = on;
+        posted_.notify_all();
+    }
+
+    bool WaitUntilHeld() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        return posted_.wait_for(lock, kPatience, [&] { return !tasks_.empty(); });
+    }
+
+    std::vector<std::string> boxes;
+    bool busy = false;
+    std::string caption;
+    std::string command;
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable posted_;
+    std::deque<std::function<void()>> tasks_;
+    bool hold_ = false;
+};
+
+// One program directory through an error, a click, a second press during a
+// walk, and a click with a problem.
+TEST(FormEvents, AClickEndsInAnErrorNothingOrAWarningAndTheButtonTellsHowMany) {
+    TestDirectory dir;
+    FakeWindow window;
+    FormEvents events(dir.Native(), window);
+    ASSERT_TRUE(events.Load());
+    const std::string header = ReadBytes(dir.List());
+
+    events.Click();  // no ROFS folder yet
+    window.RunUntilIdle();
+    ASSERT_EQ(window.boxes.size(), 1u);
+    EXPECT_EQ(window.boxes[0].rfind("error: 运行时错误 '", 0), 0u) << window.boxes[0];
+    EXPECT_EQ(window.command, kControls[0].text);
+    EXPECT_EQ(window.caption, kFormCaption);
+    EXPECT_EQ(ReadBytes(dir.List()), header);
+
+    BuildBasicTree(dir);
+    events.Click();
+    events.Click();  // queued before the button was greyed: starts nothing
+    window.RunUntilIdle();
+    EXPECT_EQ(window.boxes.size(), 1u);
+    EXPECT_EQ(window.command, "已生成 5 项");
+    EXPECT_EQ(window.caption, DoneCaption(5));
+    EXPECT_EQ(ReadBytes(dir.List()), ExpectedList(dir, kBasicTreeList));
+
+    // A name no line can carry: a line break on POSIX, Korean outside code
+    // page 936 on Windows.
+    dir.AddFile(fs::path::preferred_separator == '/' ? "bad\nname.txt" : "한.txt");
+    events.Click();
+    window.RunUntilIdle();
+    ASSERT_EQ(window.boxes.size(), 2u);
+    EXPECT_EQ(window.boxes[1].rfind("warning: ", 0), 0u) << window.boxes[1];
+    EXPECT_EQ(window.caption, kFormCaption);
+    EXPECT_TRUE(events.Unload());
+}
+
+// A walk stuck for good (here in its first report to the window, as it
+// would be in a listing of a drive that stopped answering): the close comes
+// back at once, and the walk keeps the folder's lock until it has ended.
+TEST(FormEvents, ACloseDoesNotWaitForAStuckWalkWhichKeepsTheLockUntilItEnds) {
+    TestDirectory dir;
+    BuildBasicTree(dir);
+    std::string before;
+    {
+        FakeWindow window;
+        FormEvents events(dir.Native(), window);
+        ASSERT_TRUE(events.Load());
+        before = ReadBytes(dir.List());
+        window.HoldPosts(true);
+        events.Click();
+        ASSERT_TRUE(window.WaitUntilHeld());
+        const auto asked = Clock::now();
+        EXPECT_TRUE(events.Unload());
+        EXPECT_LT(Clock::now() - asked, FormEvents::kCloseWait + std::chrono::milliseconds(300));
+
+        FakeWindow second;
+        EXPECT_FALSE(FormEvents(dir.Native(), second).Load()) << "the lock went with the close";
+        window.HoldPosts(false);
+        const auto deadline = Clock::now() + kPatience;
+        FakeWindow third;
+        FormEvents next(dir.Native(), third);
+        while (!next.Load() && Clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        EXPECT_TRUE(next.Unload());
+        EXPECT_TRUE(window.boxes.empty());
+    }
+    EXPECT_EQ(ReadBytes(dir.List()), before);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 2)
+        << "ROFS and the list alone, no temporary file";
+}
+
+}  // namespace
