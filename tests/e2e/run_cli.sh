@@ -197,7 +197,7 @@ mv keep.obey ROFS.obey
 mkdir "ROFS " && touch "ROFS /sp.txt"
 for source in "ROFS " "\\\\?\\$here\\ROFS "; do
     expect 0 wine "$cli_exe" -s "$source" -o -
-    [ "$(grep ^file= "$work/out")" = "file=$here\\ROFS \\sp.txt    \\sp.txt"$'\r' ] || fail "-s '$source' under Wine"
+    [ "$(grep ^file= "$work/out")" = "file=\"$here\\ROFS \\sp.txt\"    \\sp.txt"$'\r' ] || fail "-s '$source' under Wine"
 done
 expect 1 wine "$cli_exe" -s "ROFS." -o -
 expect 0 wine "$cli_exe" -o - --exclude '*.TXT'
