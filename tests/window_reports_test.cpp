@@ -17,6 +17,8 @@ TEST(ErrorReport, ShowsTheNumberTheDescriptionThenThePathMadeSafe) {
     EXPECT_EQ(ErrorReport(Error(76, "找不到路径。")), "运行时错误 '76':\n\n找不到路径。");
     EXPECT_EQ(ErrorReport(Error(3, "找不到路径。").At(Path("R/a\nb"))),
               "运行时错误 '3':\n\n找不到路径。\n\nR/a\\nb");
+    // "Busy" says who is busy there.
+    EXPECT_NE(ErrorReport(BusyError()).find("另一个 ObeyGen 程序"), std::string::npos);
 }
 
 TEST(ProblemReport, GroupsKindsInOrderWithFullCountsAndAtMostTwentyPaths) {

@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
 # End-to-end tests of the real programs on a virtual display, driven with the
 # keyboard and the mouse, their lists compared byte for byte with lists
-# written out here. Usage: run_window.sh [linux] [wine] (both by default).
+# written out here. Usage: run_window.sh [linux] [windows] (both by default;
+# wine stands for windows).
 set -uo pipefail
+# A virtual display, and FUSE for the slow trees.
+command -v Xvfb >/dev/null || { echo "SKIPPED: no Xvfb to give the windows a display"; exit 77; }
+[ -c /dev/fuse ] || { echo "SKIPPED: no /dev/fuse for the slow trees"; exit 77; }
 work="$(mktemp -d /tmp/obey-e2e-window.XXXXXX)"
 chmod 755 "$work"  # the unprivileged case reaches into it
 source "$(dirname "$0")/desktop.sh"
@@ -248,6 +252,7 @@ run_case() {
 
 start_desktop || exit 1
 for name in ${*:-linux wine}; do
+    name="${name/windows/wine}"
     use_platform "$name" || { failed=$((failed + 1)) && continue; }
     run_case case_an_earlier_list_is_kept_and_presses_by_key_and_mouse_list_the_tree
     run_case case_a_list_that_cannot_be_replaced_stops_the_start
