@@ -36,7 +36,9 @@ struct FolderListing {
     NameList others;
     NameList folders;
     std::optional<Error> error;  // what cut the listing short; the names before it stand
-    FileHandle handle;           // where the platform opens subfolders from, while it must
+    // Where subfolders are opened from, while some are left to open, where
+    // the platform opens them so; Windows opens them by path and holds none.
+    FileHandle handle;
 };
 
 // Opens and reads folders into listings that are empty, or were cleared.
@@ -62,6 +64,14 @@ class FolderReader {
     // open subfolders of one parent at once.
     void OpenSubFolder(const FolderListing& parent, std::size_t index, NativeView path,
                        FolderListing& listing);
+
+    // The folder name inside the open folder from, or at the full path name
+    // when from is none, opened and not read. Throws Error.
+    static FileHandle OpenAt(NativeHandle from, NativeView name);
+
+    // Whether the error says that the process or the system has no
+    // descriptor or handle left to open one more.
+    static bool ShortOfHandles(const Error& error);
 
   private:
     // Reads the folder just opened as handle, whose full path is path.

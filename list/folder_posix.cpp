@@ -101,6 +101,14 @@ void NativeHandleTraits::Close(NativeHandle handle) {
 
 FolderReader::FolderReader() : buffer_(kReadBufferSize) {}
 
+FileHandle FolderReader::OpenAt(NativeHandle from, NativeView name) {
+    return FileHandle(OpenFolderAt(from >= 0 ? from : AT_FDCWD, NativeString(name).c_str()));
+}
+
+bool FolderReader::ShortOfHandles(const Error& error) {
+    return error.Number() == EMFILE || error.Number() == ENFILE;
+}
+
 bool FolderReader::OpensByPath() {
     return false;
 }

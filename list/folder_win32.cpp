@@ -95,6 +95,15 @@ void NativeHandleTraits::Close(NativeHandle handle) {
 
 FolderReader::FolderReader() = default;
 
+// Folders are opened by their full paths here: from is never given.
+FileHandle FolderReader::OpenAt(NativeHandle /*from*/, NativeView name) {
+    return OpenFolderHandle(ExtendedPath(name));
+}
+
+bool FolderReader::ShortOfHandles(const Error& error) {
+    return error.Number() == ERROR_TOO_MANY_OPEN_FILES;
+}
+
 bool FolderReader::OpensByPath() {
     return true;
 }
