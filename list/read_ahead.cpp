@@ -1,6 +1,7 @@
 #include "read_ahead.h"
 
 #include <algorithm>
+#include <chrono>
 #include <limits>
 #include <system_error>
 
@@ -14,13 +15,21 @@ constexpr std::size_t kMostAhead = 64;
 constexpr std::size_t kMostAheadBytes = 4 * 1024 * 1024;
 
 // Workers when not limited: as many listings in flight as a share answers
-// at once.
+// at once. Only one works at first, as a local drive on few cores gains
+// nothing from more; another joins after each few reads in a row that
+// waited for the drive.
 constexpr std::size_t kMostThreads = 16;
+constexpr auto kSlowRead = std::chrono::milliseconds(1);
+constexpr int kSlowReadsToWake = 4;
 
 // The levels of a folder's place in the walk's order that are kept; deeper
 // folders with the same first levels are told apart by when they were read.
 constexpr std::size_t kPlaceLevels = 16;
 constexpr std::uint32_t kEndOfPlace = std::numeric_limits<std::uint32_t>::max();
+
+// The longest path opened at once when a folder is opened again by the
+// names on its way: one that no system refuses.
+constexpr std::size_t kMostPathAtOnce = 1000;
 
 // A folder done keeps at most this much room for names, for reuse: a few
 // wide folders must not leave every spare folder wide.
@@ -75,9 +84,10 @@ ReadAhead::ReadAhead(std::size_t threads) : mostAhead_(kMostAhead) {
     // A thread the system refuses is done without, and no other is tried: a
     // limit on processes fails every try alike.
     try {
-        workers_.reserve(std::min(threads, kMostThreads));
-        while (workers_.size() < workers_.capacity()) {
-            workers_.emplace_back([this] { Work(); });
+        const std::size_t count = std::min(threads, kMostThreads);
+        workers_.reserve(count);
+        for (std::size_t number = 0; number < count; ++number) {
+            workers_.emplace_back([this, number] { Work(number); });
         }
     } catch (const std::system_error&) {
     } catch (const std::bad_alloc&) {
@@ -90,6 +100,7 @@ ReadAhead::~ReadAhead() {
         stopping_ = true;
     }
     work_.notify_all();
+    gate_.notify_all();
     for (std::thread& worker : workers_) {
         worker.join();
     }
@@ -249,7 +260,7 @@ void ReadAhead::Publish(Folder& folder) {
     } catch (const std::bad_alloc&) {
         return;  // the walk reads them itself
     }
-    for (std::size_t i = 0; i < std::min(folder.unopened, workers_.size()); ++i) {
+    for (std::size_t i = 0; i < std::min(folder.unopened, awake_); ++i) {
         work_.notify_one();
     }
 }
@@ -275,22 +286,34 @@ void ReadAhead::FreeHandles(const Folder& keep) {
     }
 }
 
-// The handle of a folder whose handle was closed early, opened name by name
-// from the nearest open folder above it (or the source folder's path), so
-// that no length of path limits it. Called on the walk's thread with the
-// lock held, as it reads the handles of the folders above.
+// The handle of a folder whose handle was closed early, opened again from
+// the nearest open folder above it (or the source folder's path) by the
+// names on the way, as many in one path as any system takes, so that no
+// depth limits it. Called on the walk's thread with the lock held, as it
+// reads the handles of the folders above.
 void ReadAhead::Reopen(Folder& folder) {
     std::vector<const Folder*> down{&folder};
     while (down.back()->parent != nullptr && !down.back()->parent->handle.Valid()) {
         down.push_back(down.back()->parent);
     }
+    const Folder* above = down.back()->parent;
     FileHandle handle;
+    if (above == nullptr) {
+        handle = FolderReader::OpenAt(NativeHandleTraits::None(), rootPath_);
+        down.pop_back();
+    }
+    NativeString path;
     for (auto step = down.rbegin(); step != down.rend(); ++step) {
-        const Folder* above = (*step)->parent;
-        handle = above == nullptr
-                     ? FolderReader::OpenAt(NativeHandleTraits::None(), rootPath_)
-                     : FolderReader::OpenAt(handle.Valid() ? handle.Get() : above->handle.Get(),
-                                            above->folders.At((*step)->index));
+        path.append((*step)->parent->folders.At((*step)->index));
+        if (step + 1 == down.rend() ||
+            path.size() + (*(step + 1))->parent->folders.At((*(step + 1))->index).size() >=
+                kMostPathAtOnce) {
+            handle =
+                FolderReader::OpenAt(handle.Valid() ? handle.Get() : above->handle.Get(), path);
+            path.clear();
+        } else {
+            path.push_back(kSeparator);
+        }
     }
     folder.handle = std::move(handle);
 }
@@ -347,9 +370,10 @@ bool ReadAhead::CanClaim() const {
 
 // A worker: reads the job the walk will come to first, while there is room
 // ahead of it, until the end.
-void ReadAhead::Work() {
+void ReadAhead::Work(std::size_t number) {
     FolderReader reader;
     std::unique_lock<std::mutex> lock(mutex_);
+    gate_.wait(lock, [&] { return stopping_ || number < awake_; });
     for (;;) {
         work_.wait(lock, [&] { return stopping_ || CanClaim(); });
         if (stopping_) {
@@ -369,7 +393,14 @@ void ReadAhead::Work() {
         job.state = Job::State::kReading;
         ++ahead_;
         std::exception_ptr failure;
+        const auto start = std::chrono::steady_clock::now();
         Folder* child = Read(parent, index, reader, failure, lock);
+        slowReads_ = std::chrono::steady_clock::now() - start >= kSlowRead ? slowReads_ + 1 : 0;
+        if (slowReads_ == kSlowReadsToWake) {
+            slowReads_ = 0;
+            ++awake_;
+            gate_.notify_all();
+        }
         if (ShortOfHandles(failure)) {
             // Left to the walk, which frees what it must; the pool holds
             // fewer from now on.

@@ -78,7 +78,7 @@ class ReadAhead {
     void WaitWhileReading(Job& job, std::unique_lock<std::mutex>& lock);
     void Drop(Folder& folder, std::unique_lock<std::mutex>& lock);
     bool CanClaim() const;
-    void Work();
+    void Work(std::size_t number);
 
     FolderReader walkReader_;
     NativeString rootPath_;
@@ -86,12 +86,15 @@ class ReadAhead {
     std::mutex mutex_;
     std::condition_variable work_;                  // workers: a job, or the end
     std::condition_variable read_;                  // the walk: a job done
+    std::condition_variable gate_;                  // workers not yet awake: their turn
     std::vector<std::unique_ptr<Folder>> folders_;  // every folder made, for the end
     std::vector<Folder*> spare_;
     std::set<Folder*, ClaimOrder> claimable_;  // folders with jobs no one has taken
     std::size_t ahead_ = 0;                    // jobs taken by workers, not yet by the walk
     std::size_t aheadBytes_ = 0;               // names held by those read
     std::size_t mostAhead_;                    // lowered when descriptors run short
+    std::size_t awake_ = 1;                    // workers that take jobs, the first ones
+    int slowReads_ = 0;                        // reads in a row that waited for the drive
     std::uint64_t serial_ = 0;
     bool walkWaits_ = false;
     bool stopping_ = false;
