@@ -142,20 +142,33 @@ TEST(PosixWalk, DepthPastPathMaxAndPastTheStackWithFewDescriptors) {
     WriteBytes("f.txt", "x");
     files.insert(files.begin(), relative + "f.txt");
     fs::current_path(here);
+    // The walk alone, and with the pool.
     InChild(false, [&] {
         Limit(RLIMIT_NOFILE, 16);
         pthread_attr_t attributes;
         pthread_attr_init(&attributes);
         pthread_attr_setstacksize(&attributes, 64 * 1024);
-        auto run = [](void* directory) -> void* {
-            return new ClickSummary(ListOnce(*static_cast<const TestDirectory*>(directory)));
+        struct Run {
+            const TestDirectory& dir;
+            std::size_t threads;
+            ClickSummary summary;
         };
-        pthread_t thread;
-        ASSERT_EQ(pthread_create(&thread, &attributes, run, &dir), 0);
-        void* summary = nullptr;
-        pthread_join(thread, &summary);
-        EXPECT_EQ(static_cast<ClickSummary*>(summary)->ProblemCount(), 0u);
-        EXPECT_TRUE(ReadBytes(dir.List()) == ExpectedList(dir, files));
+        auto run = [](void* context) -> void* {
+            Run& click = *static_cast<Run*>(context);
+            ListGenerator generator(click.dir.Native());
+            generator.LimitReadAhead(click.threads);
+            generator.Form_Load();
+            click.summary = generator.Command1_Click();
+            generator.Form_Unload();
+            return nullptr;
+        };
+        for (Run click : {Run{dir, 0, ClickSummary()}, Run{dir, 16, ClickSummary()}}) {
+            pthread_t thread;
+            ASSERT_EQ(pthread_create(&thread, &attributes, run, &click), 0);
+            pthread_join(thread, nullptr);
+            EXPECT_EQ(click.summary.ProblemCount(), 0u);
+            EXPECT_TRUE(ReadBytes(dir.List()) == ExpectedList(dir, files));
+        }
     });
 }
 
