@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -77,5 +78,7 @@ class FolderReader {
     // Reads the folder just opened as handle, whose full path is path.
     void Read(NativeHandle handle, NativeView path, FolderListing& listing);
 
-    std::vector<char> buffer_;  // the platform's room for raw entries
+    // The platform's room for raw entries, left uninitialised: the pages no
+    // listing fills cost no memory.
+    std::unique_ptr<char[]> buffer_;
 };

@@ -8,7 +8,7 @@
 namespace {
 
 // Room for the entries of a few hundred names per call.
-constexpr std::size_t kReadBufferSize = 64 * 1024;
+constexpr DWORD kReadBufferSize = 64 * 1024;
 
 // What path leads to, folder or file, opened to read its attributes only.
 FileHandle OpenToInspect(const std::wstring& path) {
@@ -65,14 +65,12 @@ void AddEntry(FolderListing& listing, const FILE_ID_BOTH_DIR_INFO& entry,
 
 // In the listing's own order, from the handle the folder was opened as.
 // Folder links and junctions are subfolders, as the listing reports them.
-void ReadEntries(HANDLE handle, FolderListing& listing, const std::wstring& folder,
-                 std::vector<char>& buffer) {
+void ReadEntries(HANDLE handle, FolderListing& listing, const std::wstring& folder, char* buffer) {
     FILE_INFO_BY_HANDLE_CLASS next = FileIdBothDirectoryRestartInfo;
-    while (GetFileInformationByHandleEx(handle, next, buffer.data(),
-                                        static_cast<DWORD>(buffer.size()))) {
+    while (GetFileInformationByHandleEx(handle, next, buffer, kReadBufferSize)) {
         next = FileIdBothDirectoryInfo;
         for (std::size_t at = 0;;) {
-            const auto& entry = *reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(buffer.data() + at);
+            const auto& entry = *reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(buffer + at);
             AddEntry(listing, entry, folder);
             if (entry.NextEntryOffset == 0) {
                 break;
@@ -99,7 +97,7 @@ void NativeHandleTraits::Close(NativeHandle handle) {
     CloseHandle(handle);
 }
 
-FolderReader::FolderReader() : buffer_(kReadBufferSize) {}
+FolderReader::FolderReader() : buffer_(new char[kReadBufferSize]) {}
 
 // Folders are opened by their full paths here: from is never given.
 FileHandle FolderReader::OpenAt(NativeHandle /*from*/, NativeView name) {
@@ -150,5 +148,5 @@ void FolderReader::Read(NativeHandle handle, NativeView path, FolderListing& lis
     }
     listing.id.volume = info.dwVolumeSerialNumber;
     listing.id.index = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
-    ReadEntries(folder.Get(), listing, std::wstring(path), buffer_);
+    ReadEntries(folder.Get(), listing, std::wstring(path), buffer_.get());
 }

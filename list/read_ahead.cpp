@@ -20,7 +20,7 @@ constexpr std::size_t kMostAheadBytes = 4 * 1024 * 1024;
 // waited for the drive.
 constexpr std::size_t kMostThreads = 16;
 constexpr auto kSlowRead = std::chrono::milliseconds(1);
-constexpr int kSlowReadsToWake = 4;
+constexpr unsigned kSlowReadsToWake = 4;
 
 // The levels of a folder's place in the walk's order that are kept; deeper
 // folders with the same first levels are told apart by when they were read.
@@ -130,7 +130,18 @@ FolderListing* ReadAhead::OpenRoot(NativeView path) {
 FolderListing* ReadAhead::OpenSubFolder(FolderListing& parentListing, std::size_t index) {
     Folder& parent = static_cast<Folder&>(parentListing);
     std::unique_lock<std::mutex> lock(mutex_);
+    if (!walking_) {
+        // The pool starts with the walk's first subfolder: what the click
+        // opens before then finds the descriptors it needs.
+        walking_ = true;
+        Offer(parent);
+    }
     Job& job = parent.jobs[index];
+    // While reads are quick the walk reads ahead itself rather than sleep:
+    // a sleep and a wake cost more than a folder's reading.
+    while (job.state == Job::State::kReading && slowReads_ == 0 && CanClaim()) {
+        ReadNext(walkReader_, lock);
+    }
     WaitWhileReading(job, lock);
     Folder* child = nullptr;
     std::exception_ptr failure;
@@ -250,9 +261,15 @@ void ReadAhead::Publish(Folder& folder) {
     }
     if (folder.unopened == 0) {
         folder.handle.Reset();
-        return;
+    } else if (walking_) {
+        Offer(folder);
     }
-    if (workers_.empty()) {
+}
+
+// Lets the workers take the jobs of a folder with some left to open. Called
+// with the lock held.
+void ReadAhead::Offer(Folder& folder) {
+    if (workers_.empty() || folder.unopened == 0) {
         return;
     }
     try {
@@ -371,52 +388,59 @@ bool ReadAhead::CanClaim() const {
 // A worker: reads the job the walk will come to first, while there is room
 // ahead of it, until the end.
 void ReadAhead::Work(std::size_t number) {
-    FolderReader reader;
     std::unique_lock<std::mutex> lock(mutex_);
     gate_.wait(lock, [&] { return stopping_ || number < awake_; });
+    lock.unlock();
+    FolderReader reader;
+    lock.lock();
     for (;;) {
         work_.wait(lock, [&] { return stopping_ || CanClaim(); });
         if (stopping_) {
             return;
         }
-        Folder& parent = **claimable_.begin();
-        while (parent.nextJob < parent.jobs.size() &&
-               parent.jobs[parent.nextJob].state != Job::State::kOpen) {
-            ++parent.nextJob;
+        ReadNext(reader, lock);
+    }
+}
+
+// Claims the job the walk will come to first and reads it. Called with the
+// lock held and a folder to claim from.
+void ReadAhead::ReadNext(FolderReader& reader, std::unique_lock<std::mutex>& lock) {
+    Folder& parent = **claimable_.begin();
+    while (parent.nextJob < parent.jobs.size() &&
+           parent.jobs[parent.nextJob].state != Job::State::kOpen) {
+        ++parent.nextJob;
+    }
+    if (parent.nextJob == parent.jobs.size()) {
+        claimable_.erase(&parent);
+        return;
+    }
+    const std::size_t index = parent.nextJob++;
+    Job& job = parent.jobs[index];
+    job.state = Job::State::kReading;
+    ++ahead_;
+    std::exception_ptr failure;
+    const auto start = std::chrono::steady_clock::now();
+    Folder* child = Read(parent, index, reader, failure, lock);
+    slowReads_ = std::chrono::steady_clock::now() - start >= kSlowRead ? slowReads_ + 1 : 0;
+    if (slowReads_ % kSlowReadsToWake == 0 && slowReads_ != 0) {
+        ++awake_;
+        gate_.notify_all();
+    }
+    if (ShortOfHandles(failure)) {
+        // Left to the walk, which frees what it must; the pool holds fewer
+        // from now on.
+        --ahead_;
+        mostAhead_ = std::min(mostAhead_, ahead_ / 2);
+        job.state = Job::State::kOpen;
+    } else {
+        if (child != nullptr) {
+            child->heldBytes = NamesCapacity(*child) + child->jobs.capacity() * sizeof(Job);
+            aheadBytes_ += child->heldBytes;
         }
-        if (parent.nextJob == parent.jobs.size()) {
-            claimable_.erase(&parent);
-            continue;
-        }
-        const std::size_t index = parent.nextJob++;
-        Job& job = parent.jobs[index];
-        job.state = Job::State::kReading;
-        ++ahead_;
-        std::exception_ptr failure;
-        const auto start = std::chrono::steady_clock::now();
-        Folder* child = Read(parent, index, reader, failure, lock);
-        slowReads_ = std::chrono::steady_clock::now() - start >= kSlowRead ? slowReads_ + 1 : 0;
-        if (slowReads_ == kSlowReadsToWake) {
-            slowReads_ = 0;
-            ++awake_;
-            gate_.notify_all();
-        }
-        if (ShortOfHandles(failure)) {
-            // Left to the walk, which frees what it must; the pool holds
-            // fewer from now on.
-            --ahead_;
-            mostAhead_ = std::min(mostAhead_, ahead_ / 2);
-            job.state = Job::State::kOpen;
-        } else {
-            if (child != nullptr) {
-                child->heldBytes = NamesCapacity(*child) + child->jobs.capacity() * sizeof(Job);
-                aheadBytes_ += child->heldBytes;
-            }
-            job = Job{Job::State::kRead, child, failure};
-            Opened(parent);
-        }
-        if (walkWaits_) {
-            read_.notify_one();
-        }
+        job = Job{Job::State::kRead, child, failure};
+        Opened(parent);
+    }
+    if (walkWaits_) {
+        read_.notify_one();
     }
 }

@@ -72,6 +72,7 @@ class ReadAhead {
     Folder* Read(Folder& parent, std::size_t index, FolderReader& reader,
                  std::exception_ptr& failure, std::unique_lock<std::mutex>& lock);
     void Publish(Folder& folder);
+    void Offer(Folder& folder);
     void Opened(Folder& parent);
     void FreeHandles(const Folder& keep);
     void Reopen(Folder& folder);
@@ -79,6 +80,7 @@ class ReadAhead {
     void Drop(Folder& folder, std::unique_lock<std::mutex>& lock);
     bool CanClaim() const;
     void Work(std::size_t number);
+    void ReadNext(FolderReader& reader, std::unique_lock<std::mutex>& lock);
 
     FolderReader walkReader_;
     NativeString rootPath_;
@@ -94,8 +96,9 @@ class ReadAhead {
     std::size_t aheadBytes_ = 0;               // names held by those read
     std::size_t mostAhead_;                    // lowered when descriptors run short
     std::size_t awake_ = 1;                    // workers that take jobs, the first ones
-    int slowReads_ = 0;                        // reads in a row that waited for the drive
+    unsigned slowReads_ = 0;                   // reads in a row that waited for the drive
     std::uint64_t serial_ = 0;
+    bool walking_ = false;  // the walk has asked for a subfolder
     bool walkWaits_ = false;
     bool stopping_ = false;
     std::vector<std::thread> workers_;  // fixed once the constructor returns
