@@ -71,6 +71,7 @@ struct ReadAhead::Folder : FolderListing {
     std::size_t opening = 0;    // openings from its handle under way
     std::size_t heldBytes = 0;  // counted in aheadBytes_ while read ahead
     NativeString path;          // where subfolders are opened by path
+    bool withdrawn = false;     // being dropped: no job beneath it is taken
 };
 
 bool ReadAhead::ClaimOrder::operator()(const Folder* a, const Folder* b) const {
@@ -259,9 +260,10 @@ void ReadAhead::Publish(Folder& folder) {
             ++folder.unopened;
         }
     }
+    folder.withdrawn = folder.parent != nullptr && folder.parent->withdrawn;
     if (folder.unopened == 0) {
         folder.handle.Reset();
-    } else if (walking_) {
+    } else if (walking_ && !folder.withdrawn) {
         Offer(folder);
     }
 }
@@ -349,7 +351,7 @@ void ReadAhead::WaitWhileReading(Job& job, std::unique_lock<std::mutex>& lock) {
 // beneath it are waited for. Called with the lock held, on the walk's
 // thread unless nothing can be beneath it.
 void ReadAhead::Drop(Folder& folder, std::unique_lock<std::mutex>& lock) {
-    claimable_.erase(&folder);
+    Withdraw(folder);
     for (Job& job : folder.jobs) {
         WaitWhileReading(job, lock);
         if (job.state == Job::State::kRead) {
@@ -378,7 +380,22 @@ void ReadAhead::Drop(Folder& folder, std::unique_lock<std::mutex>& lock) {
     NativeString().swap(folder.path);
     folder.nextJob = 0;
     folder.heldBytes = 0;
+    folder.withdrawn = false;
     spare_.push_back(&folder);
+}
+
+// No job beneath a folder being dropped is taken from now on, and none of
+// those in flight offers more: else the workers could read ever deeper
+// beneath it, into a loop, as fast as its dropping frees room. Called with
+// the lock held.
+void ReadAhead::Withdraw(Folder& folder) {
+    folder.withdrawn = true;
+    claimable_.erase(&folder);
+    for (const Job& job : folder.jobs) {
+        if (job.state == Job::State::kRead && job.folder != nullptr) {
+            Withdraw(*job.folder);
+        }
+    }
 }
 
 bool ReadAhead::CanClaim() const {

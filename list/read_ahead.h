@@ -78,6 +78,7 @@ class ReadAhead {
     void Reopen(Folder& folder);
     void WaitWhileReading(Job& job, std::unique_lock<std::mutex>& lock);
     void Drop(Folder& folder, std::unique_lock<std::mutex>& lock);
+    void Withdraw(Folder& folder);
     bool CanClaim() const;
     void Work(std::size_t number);
     void ReadNext(FolderReader& reader, std::unique_lock<std::mutex>& lock);
