@@ -151,7 +151,11 @@ FolderListing* ReadAhead::OpenSubFolder(FolderListing& parentListing, std::size_
         failure = job.failure;
         --ahead_;
         aheadBytes_ -= child != nullptr ? child->heldBytes : 0;
-        work_.notify_one();
+        // A worker that waits for room goes on when half of it is free,
+        // with many folders to read: a wake per folder costs more than one.
+        if (ahead_ <= mostAhead_ / 2) {
+            work_.notify_one();
+        }
     } else {
         job.state = Job::State::kReading;
         child = Read(parent, index, walkReader_, failure, lock);
