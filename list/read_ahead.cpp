@@ -72,6 +72,7 @@ struct ReadAhead::Folder : FolderListing {
     std::size_t heldBytes = 0;  // counted in aheadBytes_ while read ahead
     NativeString path;          // where subfolders are opened by path
     bool withdrawn = false;     // being dropped: no job beneath it is taken
+    bool reading = false;       // by a thread without the lock
 };
 
 bool ReadAhead::ClaimOrder::operator()(const Folder* a, const Folder* b) const {
@@ -223,6 +224,7 @@ ReadAhead::Folder* ReadAhead::Read(Folder& parent, std::size_t index, FolderRead
             Reopen(parent);
         }
         child = NewFolder(&parent, index);
+        child->reading = true;
         ++parent.opening;
         lock.unlock();
         try {
@@ -239,6 +241,7 @@ ReadAhead::Folder* ReadAhead::Read(Folder& parent, std::size_t index, FolderRead
             failure = std::current_exception();
         }
         lock.lock();
+        child->reading = false;
         --parent.opening;
     } catch (...) {
         failure = std::current_exception();
@@ -302,7 +305,8 @@ void ReadAhead::Opened(Folder& parent) {
 void ReadAhead::FreeHandles(const Folder& keep) {
     mostAhead_ = std::min(mostAhead_, ahead_ / 2);
     for (const std::unique_ptr<Folder>& folder : folders_) {
-        if (folder.get() != &keep && folder->opening == 0 && folder->handle.Valid()) {
+        if (folder.get() != &keep && !folder->reading && folder->opening == 0 &&
+            folder->handle.Valid()) {
             claimable_.erase(folder.get());
             folder->handle.Reset();
         }
