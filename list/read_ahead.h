@@ -23,7 +23,12 @@
 // offers its subfolders to the pool; a worker takes the one the walk will
 // come to first. What no worker has taken yet, the walk reads itself. At most
 // a fixed number of folders, and of bytes of names, wait read ahead of the
-// walk, so that memory stays bounded on any tree.
+// walk, so that memory stays bounded on any tree. The threads start with the
+// click; one works at first, as on a local drive with few cores more would
+// only contend, and another joins after each few reads that waited for the
+// drive. Stopped early, the walk's error goes on after the workers are
+// joined; a worker stuck in a listing holds up only the thread that ends
+// the walk.
 //
 // The pool never needs more than the descriptors left over: a worker that
 // finds none leaves its folder to the walk and the pool reads less far
