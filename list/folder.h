@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -36,7 +37,9 @@ struct FolderListing {
     NameList others;
     NameList folders;
     std::optional<Error> error;  // what cut the listing short; the names before it stand
-    FileHandle handle;           // where the platform opens subfolders from, while it must
+    // Where subfolders are opened from, while some are left to open, where
+    // the platform opens them so; Windows opens them by path and holds none.
+    FileHandle handle;
 };
 
 // Opens and reads folders into listings that are empty, or were cleared.
@@ -63,9 +66,19 @@ class FolderReader {
     void OpenSubFolder(const FolderListing& parent, std::size_t index, NativeView path,
                        FolderListing& listing);
 
+    // The folder name inside the open folder from, or at the full path name
+    // when from is none, opened and not read. Throws Error.
+    static FileHandle OpenAt(NativeHandle from, NativeView name);
+
+    // Whether the error says that the process or the system has no
+    // descriptor or handle left to open one more.
+    static bool ShortOfHandles(const Error& error);
+
   private:
     // Reads the folder just opened as handle, whose full path is path.
     void Read(NativeHandle handle, NativeView path, FolderListing& listing);
 
-    std::vector<char> buffer_;  // the platform's room for raw entries
+    // The platform's room for raw entries, left uninitialised: the pages no
+    // listing fills cost no memory.
+    std::unique_ptr<char[]> buffer_;
 };

@@ -62,10 +62,10 @@ void AddEntry(FolderListing& listing, int fd, const char* name, unsigned char ty
 
 // getdents64 into the reader's buffer, each kind of name sorted by bytes. An
 // error cuts the listing short and is kept with it.
-void ReadEntries(FolderListing& listing, std::vector<char>& buffer) {
+void ReadEntries(FolderListing& listing, char* buffer) {
     const int fd = listing.handle.Get();
     for (;;) {
-        const ssize_t size = ::getdents64(fd, buffer.data(), buffer.size());
+        const ssize_t size = ::getdents64(fd, buffer, kReadBufferSize);
         if (size < 0 && errno == EINTR) {
             continue;
         }
@@ -77,7 +77,7 @@ void ReadEntries(FolderListing& listing, std::vector<char>& buffer) {
             break;
         }
         for (ssize_t at = 0; at < size;) {
-            const auto* entry = reinterpret_cast<const struct dirent64*>(buffer.data() + at);
+            const auto* entry = reinterpret_cast<const struct dirent64*>(buffer + at);
             at += entry->d_reclen;
             AddEntry(listing, fd, entry->d_name, entry->d_type);
         }
@@ -99,7 +99,15 @@ void NativeHandleTraits::Close(NativeHandle handle) {
     ::close(handle);
 }
 
-FolderReader::FolderReader() : buffer_(kReadBufferSize) {}
+FolderReader::FolderReader() : buffer_(new char[kReadBufferSize]) {}
+
+FileHandle FolderReader::OpenAt(NativeHandle from, NativeView name) {
+    return FileHandle(OpenFolderAt(from >= 0 ? from : AT_FDCWD, NativeString(name).c_str()));
+}
+
+bool FolderReader::ShortOfHandles(const Error& error) {
+    return error.Number() == EMFILE || error.Number() == ENFILE;
+}
 
 bool FolderReader::OpensByPath() {
     return false;
@@ -129,7 +137,7 @@ void FolderReader::Read(NativeHandle fd, NativeView /*path*/, FolderListing& lis
     listing.id =
         FolderId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
     ReserveFor(st, listing.files);
-    ReadEntries(listing, buffer_);
+    ReadEntries(listing, buffer_.get());
     // A folder without subfolders opens nothing from its handle: a deep
     // chain holds one descriptor per folder that still has some to open.
     if (listing.folders.Empty()) {

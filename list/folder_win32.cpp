@@ -1,16 +1,14 @@
 #include <windows.h>
 
+#include <string_view>
+
 #include "folder.h"
 #include "win32_path.h"
 
 namespace {
 
-struct FindHandleTraits {
-    using Type = HANDLE;
-    static HANDLE None() { return INVALID_HANDLE_VALUE; }
-    static bool Valid(HANDLE handle) { return handle != INVALID_HANDLE_VALUE; }
-    static void Close(HANDLE handle) { FindClose(handle); }
-};
+// Room for the entries of a few hundred names per call.
+constexpr DWORD kReadBufferSize = 64 * 1024;
 
 // What path leads to, folder or file, opened to read its attributes only.
 FileHandle OpenToInspect(const std::wstring& path) {
@@ -19,8 +17,12 @@ FileHandle OpenToInspect(const std::wstring& path) {
                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
 }
 
+// Opened once for its identity and its listing both: on a share each
+// opening is a round trip.
 FileHandle OpenFolderHandle(const std::wstring& path) {
-    FileHandle folder = OpenToInspect(path);
+    FileHandle folder(CreateFileW(path.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!folder.Valid()) {
         throw LastError();
     }
@@ -31,8 +33,8 @@ FileHandle OpenFolderHandle(const std::wstring& path) {
 // host's FIFOs, sockets and devices looks like an empty file in the listing,
 // but has no attributes of its own. Either way, nothing but a regular file
 // is listed.
-bool IsRegularFile(const WIN32_FIND_DATAW& data, const std::wstring& path) {
-    if ((data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+bool IsRegularFile(const FILE_ID_BOTH_DIR_INFO& entry, const std::wstring& path) {
+    if ((entry.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
         const FileHandle target = OpenToInspect(path);
         BY_HANDLE_FILE_INFORMATION info;
         return target.Valid() && GetFileType(target.Get()) == FILE_TYPE_DISK &&
@@ -42,41 +44,43 @@ bool IsRegularFile(const WIN32_FIND_DATAW& data, const std::wstring& path) {
     // Only entries without size are looked at closer: one call per folder
     // stays the rule on the common tree.
     WIN32_FILE_ATTRIBUTE_DATA attributes;
-    return data.nFileSizeLow != 0 || data.nFileSizeHigh != 0 ||
+    return entry.EndOfFile.QuadPart != 0 ||
            GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &attributes);
 }
 
-// In the listing's own order. Folder links and junctions are subfolders, as
-// the listing reports them.
-void ReadEntries(FolderListing& listing, const std::wstring& folder) {
-    WIN32_FIND_DATAW data;
-    UniqueHandle<FindHandleTraits> find(FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic,
-                                                         &data, FindExSearchNameMatch, nullptr,
-                                                         FIND_FIRST_EX_LARGE_FETCH));
-    if (!find.Valid()) {
-        const DWORD error = GetLastError();
-        if (error != ERROR_FILE_NOT_FOUND && error != ERROR_NO_MORE_FILES) {
-            // A drive's root holds no "." entry when it is empty.
-            listing.error = ErrorFromNumber(static_cast<long>(error));
-        }
+void AddEntry(FolderListing& listing, const FILE_ID_BOTH_DIR_INFO& entry,
+              const std::wstring& folder) {
+    const std::wstring_view name(entry.FileName, entry.FileNameLength / sizeof(wchar_t));
+    if (name == L"." || name == L"..") {
         return;
     }
-    do {
-        const wchar_t* name = data.cFileName;
-        if (name[0] == L'.' && (name[1] == L'\0' || (name[1] == L'.' && name[2] == L'\0'))) {
-            continue;
+    NameList* list = &listing.files;
+    if ((entry.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        list = &listing.folders;
+    } else if (!IsRegularFile(entry, folder + L"\\" + std::wstring(name))) {
+        list = &listing.others;
+    }
+    list->Add(name.data(), name.size());
+}
+
+// In the listing's own order, from the handle the folder was opened as.
+// Folder links and junctions are subfolders, as the listing reports them.
+void ReadEntries(HANDLE handle, FolderListing& listing, const std::wstring& folder, char* buffer) {
+    FILE_INFO_BY_HANDLE_CLASS next = FileIdBothDirectoryRestartInfo;
+    while (GetFileInformationByHandleEx(handle, next, buffer, kReadBufferSize)) {
+        next = FileIdBothDirectoryInfo;
+        for (std::size_t at = 0;;) {
+            const auto& entry = *reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(buffer + at);
+            AddEntry(listing, entry, folder);
+            if (entry.NextEntryOffset == 0) {
+                break;
+            }
+            at += entry.NextEntryOffset;
         }
-        const DWORD attributes = data.dwFileAttributes;
-        NameList* list = &listing.files;
-        if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-            list = &listing.folders;
-        } else if (!IsRegularFile(data, folder + L"\\" + name)) {
-            list = &listing.others;
-        }
-        list->Add(name, wcslen(name));
-    } while (FindNextFileW(find.Get(), &data));
+    }
     const DWORD error = GetLastError();
-    if (error != ERROR_NO_MORE_FILES) {
+    // A drive's root holds no "." entry when it is empty.
+    if (error != ERROR_NO_MORE_FILES && error != ERROR_FILE_NOT_FOUND) {
         listing.error = ErrorFromNumber(static_cast<long>(error));
     }
 }
@@ -93,7 +97,16 @@ void NativeHandleTraits::Close(NativeHandle handle) {
     CloseHandle(handle);
 }
 
-FolderReader::FolderReader() = default;
+FolderReader::FolderReader() : buffer_(new char[kReadBufferSize]) {}
+
+// Folders are opened by their full paths here: from is never given.
+FileHandle FolderReader::OpenAt(NativeHandle /*from*/, NativeView name) {
+    return OpenFolderHandle(ExtendedPath(name));
+}
+
+bool FolderReader::ShortOfHandles(const Error& error) {
+    return error.Number() == ERROR_TOO_MANY_OPEN_FILES;
+}
 
 bool FolderReader::OpensByPath() {
     return true;
@@ -135,5 +148,5 @@ void FolderReader::Read(NativeHandle handle, NativeView path, FolderListing& lis
     }
     listing.id.volume = info.dwVolumeSerialNumber;
     listing.id.index = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
-    ReadEntries(listing, std::wstring(path));
+    ReadEntries(folder.Get(), listing, std::wstring(path), buffer_.get());
 }

@@ -25,8 +25,8 @@ void NameList::Add(const NativeChar* name, std::size_t length) {
     const std::size_t offset = arena_.size();
     arena_.insert(arena_.end(), name, name + length);
     arena_.push_back(0);
-    entries_.push_back(Entry{BigEndianPrefix(name, length), static_cast<std::uint32_t>(offset),
-                             static_cast<std::uint32_t>(length)});
+    entries_.push_back(
+        Entry{0, static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(length)});
 }
 
 bool NameList::Before(const NativeChar* arena, const Entry& a, const Entry& b) {
@@ -91,6 +91,11 @@ void NameList::SortRange(Entry* first, Entry* last, int shift) {
     }
 }
 
+// The prefixes are taken here, where they are compared: a listing kept in
+// the platform's own order needs none.
 void NameList::Sort() {
+    for (Entry& entry : entries_) {
+        entry.prefix = BigEndianPrefix(arena_.data() + entry.offset, entry.length);
+    }
     SortRange(entries_.data(), entries_.data() + entries_.size(), 56);
 }

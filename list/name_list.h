@@ -59,8 +59,8 @@ class NameList {
 
   private:
     struct Entry {
-        // The first eight bytes of characters, big-endian, zero-padded: most comparisons
-        // end here, without a look into the arena.
+        // The first eight bytes of characters, big-endian, zero-padded, once
+        // sorted: most comparisons end here, without a look into the arena.
         std::uint64_t prefix;
         std::uint32_t offset;
         std::uint32_t length;

@@ -1,10 +1,9 @@
 #include "read_ahead.h"
 
 #include <algorithm>
-#include <array>
 #include <chrono>
-#include <exception>
 #include <limits>
+#include <system_error>
 
 #include "obey_format.h"
 
@@ -15,55 +14,65 @@ namespace {
 constexpr std::size_t kMostAhead = 64;
 constexpr std::size_t kMostAheadBytes = 4 * 1024 * 1024;
 
-// Threads for one walk when not limited: as many listings in flight as a
-// share answers at once.
+// Workers when not limited: as many listings in flight as a share answers
+// at once. Only one works at first, as a local drive on few cores gains
+// nothing from more; another joins after each few reads in a row that
+// waited for the drive.
 constexpr std::size_t kMostThreads = 16;
-
-// Reads that each take this long wait for the drive rather than the
-// processor: after a few in a row, one more thread.
 constexpr auto kSlowRead = std::chrono::milliseconds(1);
-constexpr int kSlowReadsToGrow = 4;
+constexpr unsigned kSlowReadsToWake = 4;
 
 // The levels of a folder's place in the walk's order that are kept; deeper
 // folders with the same first levels are told apart by when they were read.
 constexpr std::size_t kPlaceLevels = 16;
 constexpr std::uint32_t kEndOfPlace = std::numeric_limits<std::uint32_t>::max();
 
-// How far up a folder read ahead is looked for among its own ancestors.
-constexpr std::size_t kLoopLookUp = 64;
+// The longest path opened at once when a folder is opened again by the
+// names on its way: one that no system refuses.
+constexpr std::size_t kMostPathAtOnce = 1000;
 
 // A folder done keeps at most this much room for names, for reuse: a few
 // wide folders must not leave every spare folder wide.
 constexpr std::size_t kKeepBytes = 256 * 1024;
 
-// The memory a listing's names hold, used or kept for reuse.
 std::size_t NamesCapacity(const FolderListing& listing) {
     return listing.files.Capacity() + listing.others.Capacity() + listing.folders.Capacity();
 }
 
+bool ShortOfHandles(const std::exception_ptr& failure) {
+    if (!failure) {
+        return false;
+    }
+    try {
+        std::rethrow_exception(failure);
+    } catch (const Error& error) {
+        return FolderReader::ShortOfHandles(error);
+    } catch (...) {
+        return false;
+    }
+}
+
 }  // namespace
 
-struct ReadAhead::Subfolder {
-    enum class State : unsigned char { kUnclaimed, kReading, kRead, kTaken };
-    State state = State::kUnclaimed;
-    Folder* folder = nullptr;  // when read: the folder, or none and the failure
-    std::exception_ptr failure;
-};
+void (*ReadAhead::beforeOpening)(NativeView name) = nullptr;
 
 struct ReadAhead::Folder : FolderListing {
+    Folder* parent = nullptr;  // lives at least as long
+    std::size_t index = 0;     // among the parent's folders
     // The index of each folder on the way from the root, then kEndOfPlace:
     // compared in turn, they put the folders in the order in which the walk
     // comes to their next subfolder, a folder's read subfolders before it.
-    std::array<std::uint32_t, kPlaceLevels> place;
+    std::array<std::uint32_t, kPlaceLevels> place{};
     std::size_t depth = 0;
     std::uint64_t serial = 0;
-    Folder* parent = nullptr;           // lives at least as long
-    std::vector<Subfolder> subfolders;  // when its subfolders may be read ahead
-    std::size_t nextClaim = 0;          // its first subfolder no one has claimed
-    std::size_t opening = 0;            // openings of its subfolders under way
-    std::size_t heldBytes = 0;          // counted in aheadBytes_ while read ahead
-    NativeString path;                  // while its subfolders are opened by path
-    bool dropping = false;
+    std::vector<Job> jobs;      // one per subfolder
+    std::size_t nextJob = 0;    // no job before it is left for a worker
+    std::size_t unopened = 0;   // subfolders still to open: the handle goes with the last
+    std::size_t opening = 0;    // openings from its handle under way
+    std::size_t heldBytes = 0;  // counted in aheadBytes_ while read ahead
+    NativeString path;          // where subfolders are opened by path
+    bool withdrawn = false;     // being dropped: no job beneath it is taken
+    bool reading = false;       // by a thread without the lock
 };
 
 bool ReadAhead::ClaimOrder::operator()(const Folder* a, const Folder* b) const {
@@ -73,7 +82,19 @@ bool ReadAhead::ClaimOrder::operator()(const Folder* a, const Folder* b) const {
     return a->serial > b->serial;
 }
 
-ReadAhead::ReadAhead(std::size_t threads) : maxThreads_(std::min(threads, kMostThreads)) {}
+ReadAhead::ReadAhead(std::size_t threads) : mostAhead_(kMostAhead) {
+    // A thread the system refuses is done without, and no other is tried: a
+    // limit on processes fails every try alike.
+    try {
+        const std::size_t count = std::min(threads, kMostThreads);
+        workers_.reserve(count);
+        for (std::size_t number = 0; number < count; ++number) {
+            workers_.emplace_back([this, number] { Work(number); });
+        }
+    } catch (const std::system_error&) {
+    } catch (const std::bad_alloc&) {
+    }
+}
 
 ReadAhead::~ReadAhead() {
     {
@@ -81,23 +102,23 @@ ReadAhead::~ReadAhead() {
         stopping_ = true;
     }
     work_.notify_all();
-    for (std::thread& thread : threads_) {
-        thread.join();
-    }
-    for (NativeHandle handle : released_) {
-        NativeHandleTraits::Close(handle);
+    gate_.notify_all();
+    for (std::thread& worker : workers_) {
+        worker.join();
     }
 }
 
 FolderListing* ReadAhead::OpenRoot(NativeView path) {
     std::unique_lock<std::mutex> lock(mutex_);
-    Folder* root = Take(nullptr, 0);
+    Folder* root = NewFolder(nullptr, 0);
+    rootPath_.assign(path);
     lock.unlock();
     try {
         walkReader_.Open(path, *root);
         if (FolderReader::OpensByPath()) {
             root->path.assign(path);
         }
+        root->jobs.assign(root->folders.Size(), Job{});
     } catch (...) {
         lock.lock();
         Drop(*root, lock);
@@ -105,35 +126,50 @@ FolderListing* ReadAhead::OpenRoot(NativeView path) {
     }
     lock.lock();
     Publish(*root);
-    CloseReleased(lock);
     return root;
 }
 
 FolderListing* ReadAhead::OpenSubFolder(FolderListing& parentListing, std::size_t index) {
     Folder& parent = static_cast<Folder&>(parentListing);
     std::unique_lock<std::mutex> lock(mutex_);
-    Subfolder* subfolder = parent.subfolders.empty() ? nullptr : &parent.subfolders[index];
+    if (!walking_) {
+        // The pool starts with the walk's first subfolder: what the click
+        // opens before then finds the descriptors it needs.
+        walking_ = true;
+        Offer(parent);
+    }
+    Job& job = parent.jobs[index];
+    // While reads are quick the walk reads ahead itself rather than sleep:
+    // a sleep and a wake cost more than a folder's reading.
+    while (job.state == Job::State::kReading && slowReads_ == 0 && CanClaim()) {
+        ReadNext(walkReader_, lock);
+    }
+    WaitWhileReading(job, lock);
     Folder* child = nullptr;
     std::exception_ptr failure;
-    if (subfolder == nullptr || subfolder->state == Subfolder::State::kUnclaimed) {
-        // Not come to yet: the walk reads it itself.
-        if (parent.nextClaim <= index) {
-            parent.nextClaim = index + 1;
-            if (parent.nextClaim >= parent.subfolders.size()) {
-                Unclaimable(parent);
-            }
+    if (job.state == Job::State::kRead) {
+        child = job.folder;
+        failure = job.failure;
+        --ahead_;
+        aheadBytes_ -= child != nullptr ? child->heldBytes : 0;
+        // A worker that waits for room goes on when half of it is free,
+        // with many folders to read: a wake per folder costs more than one.
+        if (ahead_ <= mostAhead_ / 2) {
+            work_.notify_one();
         }
-        child = ReadClaimed(parent, index, walkReader_, failure, lock);
     } else {
-        WaitWhileReading(*subfolder, lock);
-        failure = subfolder->failure;
-        child = subfolder->folder;
-        LeaveWindow(subfolder->folder);
+        job.state = Job::State::kReading;
+        child = Read(parent, index, walkReader_, failure, lock);
+        if (ShortOfHandles(failure)) {
+            // The pool's and the walk's folders hold the descriptors: the
+            // walk lets go of all it can and tries once more.
+            FreeHandles(parent);
+            failure = nullptr;
+            child = Read(parent, index, walkReader_, failure, lock);
+        }
+        Opened(parent);
     }
-    if (subfolder != nullptr) {
-        *subfolder = Subfolder{Subfolder::State::kTaken, nullptr, nullptr};
-    }
-    CloseReleased(lock);
+    job = Job{Job::State::kTaken, nullptr, nullptr};
     lock.unlock();
     if (failure) {
         std::rethrow_exception(failure);
@@ -144,27 +180,25 @@ FolderListing* ReadAhead::OpenSubFolder(FolderListing& parentListing, std::size_
 void ReadAhead::Done(FolderListing* folder) {
     std::unique_lock<std::mutex> lock(mutex_);
     Drop(static_cast<Folder&>(*folder), lock);
-    CloseReleased(lock);
 }
 
 // A folder to read into, placed as the subfolder index of parent (the root
 // when none). Called with the lock held.
-ReadAhead::Folder* ReadAhead::Take(Folder* parent, std::size_t index) {
-    Folder* folder;
+ReadAhead::Folder* ReadAhead::NewFolder(Folder* parent, std::size_t index) {
     if (spare_.empty()) {
         folders_.push_back(std::make_unique<Folder>());
-        folder = folders_.back().get();
         // So that a folder done always finds room among the spares.
         if (spare_.capacity() < folders_.size()) {
             spare_.reserve(2 * folders_.size());
         }
-    } else {
-        folder = spare_.back();
-        spare_.pop_back();
+        spare_.push_back(folders_.back().get());
     }
+    Folder* folder = spare_.back();
+    spare_.pop_back();
+    folder->parent = parent;
+    folder->index = index;
     folder->place.fill(kEndOfPlace);
     folder->depth = 0;
-    folder->parent = parent;
     if (parent != nullptr) {
         folder->place = parent->place;
         folder->depth = parent->depth + 1;
@@ -177,203 +211,164 @@ ReadAhead::Folder* ReadAhead::Take(Folder* parent, std::size_t index) {
     return folder;
 }
 
-// Reads a subfolder claimed by the caller, without the lock, and offers its
-// own subfolders. What its reading throws is kept in failure for the walk,
-// and none is returned. Reads that wait for the drive start more threads.
-// Called with the lock held.
-ReadAhead::Folder* ReadAhead::ReadClaimed(Folder& parent, std::size_t index, FolderReader& reader,
-                                          std::exception_ptr& failure,
-                                          std::unique_lock<std::mutex>& lock) {
-    ++parent.opening;
+// Opens and reads the subfolder index of parent, claimed by the caller,
+// without the lock, and makes a job of each of its own subfolders. What
+// that throws is kept in failure, and none is returned. Called with the
+// lock held.
+ReadAhead::Folder* ReadAhead::Read(Folder& parent, std::size_t index, FolderReader& reader,
+                                   std::exception_ptr& failure,
+                                   std::unique_lock<std::mutex>& lock) {
     Folder* child = nullptr;
     try {
-        child = Take(&parent, index);
+        if (!FolderReader::OpensByPath() && !parent.handle.Valid()) {
+            Reopen(parent);
+        }
+        child = NewFolder(&parent, index);
+        child->reading = true;
+        ++parent.opening;
         lock.unlock();
-        const auto start = std::chrono::steady_clock::now();
         try {
+            const NativeView name = parent.folders.At(index);
+            if (beforeOpening != nullptr) {
+                beforeOpening(name);
+            }
             if (FolderReader::OpensByPath()) {
-                child->path.assign(parent.path);
-                child->path.push_back(kSeparator);
-                child->path.append(parent.folders.At(index));
+                child->path.assign(parent.path).append(1, kSeparator).append(name);
             }
             reader.OpenSubFolder(parent, index, child->path, *child);
+            child->jobs.assign(child->folders.Size(), Job{});
         } catch (...) {
             failure = std::current_exception();
         }
-        const bool slow = std::chrono::steady_clock::now() - start >= kSlowRead;
         lock.lock();
-        slowReads_ = slow ? slowReads_ + 1 : 0;
-        if (slowReads_ >= kSlowReadsToGrow && threads_.size() < maxThreads_) {
-            slowReads_ = 0;
-            StartThread();
-        }
+        child->reading = false;
+        --parent.opening;
     } catch (...) {
         failure = std::current_exception();
     }
-    --parent.opening;
-    Release(parent);
     if (child != nullptr && failure) {
         Drop(*child, lock);
         child = nullptr;
-    } else if (child != nullptr) {
-        child->dropping = parent.dropping;
+    }
+    if (child != nullptr) {
         Publish(*child);
     }
     return child;
 }
 
-// Offers the subfolders of a folder just read to the pool, unless nothing
-// beneath it will be walked. Called with the lock held.
+// Offers the subfolders of a folder just read to the workers. Names with a
+// line break are never opened. Called with the lock held.
 void ReadAhead::Publish(Folder& folder) {
-    if (maxThreads_ == 0 || folder.dropping || folder.error || folder.folders.Empty() ||
-        RepeatsAncestor(folder)) {
-        Release(folder);
+    folder.unopened = 0;
+    for (std::size_t i = 0; !folder.error && i < folder.jobs.size(); ++i) {
+        if (HasLineBreak(folder.folders.At(i))) {
+            folder.jobs[i].state = Job::State::kTaken;
+        } else {
+            ++folder.unopened;
+        }
+    }
+    folder.withdrawn = folder.parent != nullptr && folder.parent->withdrawn;
+    if (folder.unopened == 0) {
+        folder.handle.Reset();
+    } else if (walking_ && !folder.withdrawn) {
+        Offer(folder);
+    }
+}
+
+// Lets the workers take the jobs of a folder with some left to open. Called
+// with the lock held.
+void ReadAhead::Offer(Folder& folder) {
+    if (workers_.empty() || folder.unopened == 0) {
         return;
     }
     try {
-        folder.subfolders.assign(folder.folders.Size(), Subfolder{});
-        Claimable(folder);
-        // As many workers as there are subfolders to claim, not all of them.
-        for (std::size_t i = 0; HasWork() && i < std::min(idle_, folder.subfolders.size()); ++i) {
-            work_.notify_one();
-        }
-        if (threads_.empty()) {
-            // The walk reads too, while it would wait: one core is its own.
-            const std::size_t cores = std::thread::hardware_concurrency();
-            const std::size_t workers = cores > 1 ? cores - 1 : 1;
-            while (threads_.size() < std::min(maxThreads_, workers)) {
-                StartThread();
-            }
-        }
-    } catch (const std::bad_alloc&) {
-        // Then the walk reads them itself.
-        folder.subfolders.clear();
-        Unclaimable(folder);
-    }
-}
-
-// Into the set of folders with subfolders to claim, and out of it, reusing
-// the set's nodes: a walk reaches the heap for them only while the set grows.
-void ReadAhead::Claimable(Folder& folder) {
-    if (spareNodes_.empty()) {
         claimable_.insert(&folder);
-    } else {
-        spareNodes_.back().value() = &folder;
-        claimable_.insert(std::move(spareNodes_.back()));
-        spareNodes_.pop_back();
+    } catch (const std::bad_alloc&) {
+        return;  // the walk reads them itself
+    }
+    for (std::size_t i = 0; i < std::min(folder.unopened, awake_); ++i) {
+        work_.notify_one();
     }
 }
 
-void ReadAhead::Unclaimable(Folder& folder) noexcept {
-    auto node = claimable_.extract(&folder);
-    if (!node.empty()) {
-        try {
-            spareNodes_.push_back(std::move(node));
-        } catch (const std::bad_alloc&) {
-            // Freed with the handle, then.
+// One more subfolder of parent opened, or failed: after the last, nothing
+// more is opened from its handle. Called with the lock held.
+void ReadAhead::Opened(Folder& parent) {
+    if (--parent.unopened == 0) {
+        parent.handle.Reset();
+    }
+}
+
+// Closes every folder's handle that no opening uses, keep's apart, and
+// reads less far ahead from now on: the descriptors have run short. The
+// walk opens them again when it needs them. Called with the lock held.
+void ReadAhead::FreeHandles(const Folder& keep) {
+    mostAhead_ = std::min(mostAhead_, ahead_ / 2);
+    for (const std::unique_ptr<Folder>& folder : folders_) {
+        if (folder.get() != &keep && !folder->reading && folder->opening == 0 &&
+            folder->handle.Valid()) {
+            claimable_.erase(folder.get());
+            folder->handle.Reset();
         }
     }
 }
 
-// A folder that is one of the folders above it is a loop, which the walk
-// refuses: reading beneath it would only read the same folders again. Far
-// up, the walk alone finds it. Called with the lock held.
-bool ReadAhead::RepeatsAncestor(const Folder& folder) const {
-    std::size_t steps = 0;
-    for (const Folder* above = folder.parent; above != nullptr && steps < kLoopLookUp;
-         above = above->parent, ++steps) {
-        if (above->id == folder.id) {
-            return true;
+// The handle of a folder whose handle was closed early, opened again from
+// the nearest open folder above it (or the source folder's path) by the
+// names on the way, as many in one path as any system takes, so that no
+// depth limits it. Called on the walk's thread with the lock held, as it
+// reads the handles of the folders above.
+void ReadAhead::Reopen(Folder& folder) {
+    std::vector<const Folder*> down{&folder};
+    while (down.back()->parent != nullptr && !down.back()->parent->handle.Valid()) {
+        down.push_back(down.back()->parent);
+    }
+    const Folder* above = down.back()->parent;
+    FileHandle handle;
+    if (above == nullptr) {
+        handle = FolderReader::OpenAt(NativeHandleTraits::None(), rootPath_);
+        down.pop_back();
+    }
+    NativeString path;
+    for (auto step = down.rbegin(); step != down.rend(); ++step) {
+        path.append((*step)->parent->folders.At((*step)->index));
+        if (step + 1 == down.rend() ||
+            path.size() + (*(step + 1))->parent->folders.At((*(step + 1))->index).size() >=
+                kMostPathAtOnce) {
+            handle =
+                FolderReader::OpenAt(handle.Valid() ? handle.Get() : above->handle.Get(), path);
+            path.clear();
+        } else {
+            path.push_back(kSeparator);
         }
     }
-    return false;
+    folder.handle = std::move(handle);
 }
 
-// Waits, on the walk's thread with the lock held, until a subfolder claimed
-// by a worker is read.
-void ReadAhead::WaitWhileReading(Subfolder& subfolder, std::unique_lock<std::mutex>& lock) {
-    // While reads are quick the walk reads ahead itself rather than sleep:
-    // a sleep and a wake cost more than a folder's reading.
-    while (subfolder.state == Subfolder::State::kReading && slowReads_ == 0 && HasWork()) {
-        ReadNext(walkReader_, lock);
-    }
-    if (subfolder.state == Subfolder::State::kReading) {
-        awaited_ = &subfolder;
-        read_.wait(lock, [&] { return subfolder.state != Subfolder::State::kReading; });
-        awaited_ = nullptr;
+// Waits, on the walk's thread with the lock held, until a worker is done
+// with a job.
+void ReadAhead::WaitWhileReading(Job& job, std::unique_lock<std::mutex>& lock) {
+    if (job.state == Job::State::kReading) {
+        walkWaits_ = true;
+        read_.wait(lock, [&] { return job.state != Job::State::kReading; });
+        walkWaits_ = false;
     }
 }
 
-// A subfolder read ahead is taken or dropped. Workers stopped by a full
-// window go on when it is half empty, each with many folders to read: a
-// wake for every folder would cost more than its reading.
-void ReadAhead::LeaveWindow(Folder* folder) {
-    const bool full = !WindowHasRoom();
-    --ahead_;
-    if (folder != nullptr) {
-        aheadBytes_ -= folder->heldBytes;
-        folder->heldBytes = 0;
-    }
-    if (full) {
-        windowRefills_ = true;
-    }
-    if (windowRefills_ && ahead_ <= kMostAhead / 2 && aheadBytes_ <= kMostAheadBytes / 2) {
-        windowRefills_ = false;
-        work_.notify_all();
-    }
-}
-
-bool ReadAhead::WindowHasRoom() const {
-    return ahead_ < kMostAhead && aheadBytes_ < kMostAheadBytes;
-}
-
-// Lets a folder's handle and path go once no subfolder of it is left to
-// open. Called with the lock held.
-void ReadAhead::Release(Folder& folder) {
-    if (folder.opening == 0 && folder.nextClaim >= folder.folders.Size()) {
-        if (folder.handle.Valid()) {
-            try {
-                released_.push_back(folder.handle.Get());
-                folder.handle.Release();
-            } catch (const std::bad_alloc&) {
-                folder.handle.Reset();
-            }
-        }
-        NativeString().swap(folder.path);
-    }
-}
-
-// Closes the handles let go, without the lock: a close is a system call,
-// and the other threads need the lock meanwhile.
-void ReadAhead::CloseReleased(std::unique_lock<std::mutex>& lock) {
-    while (!released_.empty()) {
-        std::array<NativeHandle, 16> batch;
-        std::size_t count = 0;
-        while (count < batch.size() && !released_.empty()) {
-            batch[count++] = released_.back();
-            released_.pop_back();
-        }
-        lock.unlock();
-        for (std::size_t i = 0; i < count; ++i) {
-            NativeHandleTraits::Close(batch[i]);
-        }
-        lock.lock();
-    }
-}
-
-// Back among the spares, with what was read ahead beneath it; folders in
-// flight beneath it are waited for. Called with the lock held, on the walk's
+// Back among the spares, with what was read ahead beneath it; jobs in flight
+// beneath it are waited for. Called with the lock held, on the walk's
 // thread unless nothing can be beneath it.
 void ReadAhead::Drop(Folder& folder, std::unique_lock<std::mutex>& lock) {
-    folder.dropping = true;
-    Unclaimable(folder);
-    for (Subfolder& subfolder : folder.subfolders) {
-        WaitWhileReading(subfolder, lock);
-        if (subfolder.state == Subfolder::State::kRead) {
-            LeaveWindow(subfolder.folder);
-            if (subfolder.folder != nullptr) {
-                Drop(*subfolder.folder, lock);
+    Withdraw(folder);
+    for (Job& job : folder.jobs) {
+        WaitWhileReading(job, lock);
+        if (job.state == Job::State::kRead) {
+            --ahead_;
+            if (job.folder != nullptr) {
+                aheadBytes_ -= job.folder->heldBytes;
+                Drop(*job.folder, lock);
             }
+            work_.notify_one();
         }
     }
     folder.files.Clear();
@@ -386,30 +381,45 @@ void ReadAhead::Drop(Folder& folder, std::unique_lock<std::mutex>& lock) {
     }
     folder.error.reset();
     folder.handle.Reset();
-    if (folder.subfolders.capacity() * sizeof(Subfolder) > kKeepBytes) {
-        std::vector<Subfolder>().swap(folder.subfolders);
+    if (folder.jobs.capacity() * sizeof(Job) > kKeepBytes) {
+        std::vector<Job>().swap(folder.jobs);
     }
-    folder.subfolders.clear();
+    folder.jobs.clear();
     NativeString().swap(folder.path);
-    folder.nextClaim = 0;
-    folder.opening = 0;
+    folder.nextJob = 0;
     folder.heldBytes = 0;
-    folder.dropping = false;
+    folder.withdrawn = false;
     spare_.push_back(&folder);
 }
 
-bool ReadAhead::HasWork() const {
-    return !claimable_.empty() && WindowHasRoom() && !windowRefills_;
+// No job beneath a folder being dropped is taken from now on, and none of
+// those in flight offers more: else the workers could read ever deeper
+// beneath it, into a loop, as fast as its dropping frees room. Called with
+// the lock held.
+void ReadAhead::Withdraw(Folder& folder) {
+    folder.withdrawn = true;
+    claimable_.erase(&folder);
+    for (const Job& job : folder.jobs) {
+        if (job.state == Job::State::kRead && job.folder != nullptr) {
+            Withdraw(*job.folder);
+        }
+    }
 }
 
-// A worker: reads ahead while there is room and work, until the end.
-void ReadAhead::Work() {
-    FolderReader reader;
+bool ReadAhead::CanClaim() const {
+    return !claimable_.empty() && ahead_ < mostAhead_ && aheadBytes_ < kMostAheadBytes;
+}
+
+// A worker: reads the job the walk will come to first, while there is room
+// ahead of it, until the end.
+void ReadAhead::Work(std::size_t number) {
     std::unique_lock<std::mutex> lock(mutex_);
+    gate_.wait(lock, [&] { return stopping_ || number < awake_; });
+    lock.unlock();
+    FolderReader reader;
+    lock.lock();
     for (;;) {
-        ++idle_;
-        work_.wait(lock, [&] { return stopping_ || HasWork(); });
-        --idle_;
+        work_.wait(lock, [&] { return stopping_ || CanClaim(); });
         if (stopping_) {
             return;
         }
@@ -417,40 +427,45 @@ void ReadAhead::Work() {
     }
 }
 
-// Claims the subfolder the walk will come to first among those unclaimed,
-// reads it and offers its own subfolders in turn. Called with the lock held
-// and work to do.
+// Claims the job the walk will come to first and reads it. Called with the
+// lock held and a folder to claim from.
 void ReadAhead::ReadNext(FolderReader& reader, std::unique_lock<std::mutex>& lock) {
     Folder& parent = **claimable_.begin();
-    const std::size_t index = parent.nextClaim++;
-    if (parent.nextClaim == parent.subfolders.size()) {
-        Unclaimable(parent);
+    while (parent.nextJob < parent.jobs.size() &&
+           parent.jobs[parent.nextJob].state != Job::State::kOpen) {
+        ++parent.nextJob;
     }
-    if (HasLineBreak(parent.folders.At(index))) {
-        // The walk reports it and opens nothing.
-        Release(parent);
+    if (parent.nextJob == parent.jobs.size()) {
+        claimable_.erase(&parent);
         return;
     }
-    Subfolder& subfolder = parent.subfolders[index];
-    subfolder.state = Subfolder::State::kReading;
+    const std::size_t index = parent.nextJob++;
+    Job& job = parent.jobs[index];
+    job.state = Job::State::kReading;
     ++ahead_;
     std::exception_ptr failure;
-    Folder* child = ReadClaimed(parent, index, reader, failure, lock);
-    if (child != nullptr) {
-        child->heldBytes = NamesCapacity(*child) + child->subfolders.capacity() * sizeof(Subfolder);
-        aheadBytes_ += child->heldBytes;
+    const auto start = std::chrono::steady_clock::now();
+    Folder* child = Read(parent, index, reader, failure, lock);
+    slowReads_ = std::chrono::steady_clock::now() - start >= kSlowRead ? slowReads_ + 1 : 0;
+    if (slowReads_ % kSlowReadsToWake == 0 && slowReads_ != 0) {
+        ++awake_;
+        gate_.notify_all();
     }
-    subfolder = Subfolder{Subfolder::State::kRead, child, failure};
-    if (awaited_ == &subfolder) {
+    if (ShortOfHandles(failure)) {
+        // Left to the walk, which frees what it must; the pool holds fewer
+        // from now on.
+        --ahead_;
+        mostAhead_ = std::min(mostAhead_, ahead_ / 2);
+        job.state = Job::State::kOpen;
+    } else {
+        if (child != nullptr) {
+            child->heldBytes = NamesCapacity(*child) + child->jobs.capacity() * sizeof(Job);
+            aheadBytes_ += child->heldBytes;
+        }
+        job = Job{Job::State::kRead, child, failure};
+        Opened(parent);
+    }
+    if (walkWaits_) {
         read_.notify_one();
-    }
-    CloseReleased(lock);
-}
-
-// Called with the lock held; a thread that cannot be made is done without.
-void ReadAhead::StartThread() {
-    try {
-        threads_.emplace_back([this] { Work(); });
-    } catch (const std::exception&) {
     }
 }

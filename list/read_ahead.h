@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -12,27 +13,33 @@
 
 #include "folder.h"
 
-// Gives the walk its folders, opened and read ahead of it by a pool of
-// threads while it writes the lines of those before, so that the walk waits
-// for a drive as seldom as the drive allows.
+// Gives the walk its folders, opened and read ahead of it by a fixed pool of
+// threads while it writes the lines of those before, so that a slow drive
+// has many listings in flight.
 //
 // The walk asks for each subfolder when it gets there and takes it as read,
-// or as the error that its opening met, exactly as if it opened it itself
-// then: the list and the problems do not depend on the pool. The pool reads
-// the folders the walk will want soonest, in its order as far as it is
-// known; a folder the walk wants before the pool has come to it, the walk
-// reads itself. At most a fixed number of folders, and of bytes of names,
-// wait read ahead of the walk, so that memory stays bounded on any tree.
+// or as the error its opening met, exactly as if it opened it itself then:
+// the list and the problems do not depend on the pool. Each folder read
+// offers its subfolders to the pool; a worker takes the one the walk will
+// come to first. What no worker has taken yet, the walk reads itself. At most
+// a fixed number of folders, and of bytes of names, wait read ahead of the
+// walk, so that memory stays bounded on any tree. The threads start with the
+// click; one works at first, as on a local drive with few cores more would
+// only contend, and another joins after each few reads that waited for the
+// drive. Stopped early, the walk's error goes on after the workers are
+// joined; a worker stuck in a listing holds up only the thread that ends
+// the walk.
 //
-// The threads start with the first folder that has subfolders, one per core
-// but one, as the walk reads ahead too rather than wait while reads are
-// quick; more start, up to 16, while reads take a millisecond or more, as
-// on a drive where each listing costs a round trip.
+// The pool never needs more than the descriptors left over: a worker that
+// finds none leaves its folder to the walk and the pool reads less far
+// ahead from then on; the walk that finds none closes every folder it is
+// not opening from and opens them again, name by name, when it needs them.
 class ReadAhead {
   public:
-    // Up to threads threads; 0 leaves every folder to the walk.
+    // Starts up to threads workers, fewer if the system refuses them; with
+    // none, the walk reads every folder itself.
     explicit ReadAhead(std::size_t threads);
-    // Waits for the folders in flight, then lets every folder go.
+    // Stops the workers, each after the folder it is reading, and joins them.
     ~ReadAhead();
     ReadAhead(const ReadAhead&) = delete;
     ReadAhead& operator=(const ReadAhead&) = delete;
@@ -43,56 +50,62 @@ class ReadAhead {
 
     // The subfolder parent.folders.At(index) of a folder this gave. Throws
     // Error when it could not be opened. Each subfolder is asked for at most
-    // once, in their order.
+    // once, in their order; names with a line break are never asked for.
     FolderListing* OpenSubFolder(FolderListing& parent, std::size_t index);
 
     // A folder the walk is done with, and all that was read ahead beneath
     // it, to be reused.
     void Done(FolderListing* folder);
 
+    // Called on the reading thread before each subfolder is opened: the
+    // tests slow the drive down and fail folders through it.
+    static void (*beforeOpening)(NativeView name);
+
   private:
     struct Folder;
-    struct Subfolder;
+    struct Job {
+        enum class State : unsigned char { kOpen, kReading, kRead, kTaken };
+        State state = State::kOpen;
+        Folder* folder = nullptr;  // when read: the folder, or none and the failure
+        std::exception_ptr failure;
+    };
     struct ClaimOrder {
         bool operator()(const Folder* a, const Folder* b) const;
     };
 
-    Folder* Take(Folder* parent, std::size_t index);
-    Folder* ReadClaimed(Folder& parent, std::size_t index, FolderReader& reader,
-                        std::exception_ptr& failure, std::unique_lock<std::mutex>& lock);
+    Folder* NewFolder(Folder* parent, std::size_t index);
+    Folder* Read(Folder& parent, std::size_t index, FolderReader& reader,
+                 std::exception_ptr& failure, std::unique_lock<std::mutex>& lock);
     void Publish(Folder& folder);
-    void Claimable(Folder& folder);
-    void Unclaimable(Folder& folder) noexcept;
-    bool RepeatsAncestor(const Folder& folder) const;
-    void Release(Folder& parent);
-    void CloseReleased(std::unique_lock<std::mutex>& lock);
-    void WaitWhileReading(Subfolder& subfolder, std::unique_lock<std::mutex>& lock);
-    void LeaveWindow(Folder* folder);
+    void Offer(Folder& folder);
+    void Opened(Folder& parent);
+    void FreeHandles(const Folder& keep);
+    void Reopen(Folder& folder);
+    void WaitWhileReading(Job& job, std::unique_lock<std::mutex>& lock);
     void Drop(Folder& folder, std::unique_lock<std::mutex>& lock);
-    bool HasWork() const;
-    bool WindowHasRoom() const;
-    void Work();
+    void Withdraw(Folder& folder);
+    bool CanClaim() const;
+    void Work(std::size_t number);
     void ReadNext(FolderReader& reader, std::unique_lock<std::mutex>& lock);
-    void StartThread();
 
-    const std::size_t maxThreads_;
     FolderReader walkReader_;
+    NativeString rootPath_;
 
     std::mutex mutex_;
-    std::condition_variable work_;                  // workers: a folder to read, or the end
-    std::condition_variable read_;                  // the walk: a folder read
+    std::condition_variable work_;                  // workers: a job, or the end
+    std::condition_variable read_;                  // the walk: a job done
+    std::condition_variable gate_;                  // workers not yet awake: their turn
     std::vector<std::unique_ptr<Folder>> folders_;  // every folder made, for the end
     std::vector<Folder*> spare_;
-    std::vector<NativeHandle> released_;       // to be closed without the lock
-    std::set<Folder*, ClaimOrder> claimable_;  // folders with subfolders left to claim
-    std::vector<std::set<Folder*, ClaimOrder>::node_type> spareNodes_;
-    std::size_t ahead_ = 0;         // subfolders claimed, not yet taken
-    std::size_t aheadBytes_ = 0;    // names held by those read
-    std::size_t idle_ = 0;          // workers waiting for work
-    int slowReads_ = 0;             // reads in a row that waited for the drive
-    Subfolder* awaited_ = nullptr;  // what the walk waits for
+    std::set<Folder*, ClaimOrder> claimable_;  // folders with jobs no one has taken
+    std::size_t ahead_ = 0;                    // jobs taken by workers, not yet by the walk
+    std::size_t aheadBytes_ = 0;               // names held by those read
+    std::size_t mostAhead_;                    // lowered when descriptors run short
+    std::size_t awake_ = 1;                    // workers that take jobs, the first ones
+    unsigned slowReads_ = 0;                   // reads in a row that waited for the drive
     std::uint64_t serial_ = 0;
-    bool windowRefills_ = false;  // full until half empty
+    bool walking_ = false;  // the walk has asked for a subfolder
+    bool walkWaits_ = false;
     bool stopping_ = false;
-    std::vector<std::thread> threads_;
+    std::vector<std::thread> workers_;  // fixed once the constructor returns
 };

@@ -1,15 +1,21 @@
 // The walk and the start on POSIX trees that only POSIX can make: links,
 // special files, unreadable folders (as "nobody"), and depths past PATH_MAX
-// and past any stack. Names with any bytes are the random trees' part.
+// and past any stack; the walk under pressure: clicks stopped anywhere over
+// a slow drive, no thread to start, few descriptors. Names with any bytes
+// are the random trees' part.
 #include <pthread.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <clocale>
 #include <cstring>
 #include <functional>
+#include <random>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -21,13 +27,15 @@
 
 namespace {
 
-// Root passes every permission check: the body runs in a child process as
-// the unprivileged user "nobody", and its failures fail the test.
-void AsNobody(const std::function<void()>& body) {
+// The body runs in a child process, whose limits end with it, within a
+// minute; its failures fail the test. Root passes every permission check and
+// ignores the limit on processes: asNobody runs it as the user "nobody".
+void InChild(bool asNobody, const std::function<void()>& body) {
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-        if (setgid(65534) != 0 || setuid(65534) != 0) {
+        alarm(60);
+        if (asNobody && (setgid(65534) != 0 || setuid(65534) != 0)) {
             _exit(3);
         }
         body();
@@ -35,7 +43,14 @@ void AsNobody(const std::function<void()>& body) {
     }
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the part as nobody failed";
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the child's part failed";
+}
+
+void Limit(int resource, rlim_t most) {
+    rlimit limit;
+    ASSERT_EQ(getrlimit(resource, &limit), 0);
+    limit.rlim_cur = most;
+    ASSERT_EQ(setrlimit(resource, &limit), 0);
 }
 
 TEST(PosixWalk, LinksAndSpecialFiles) {
@@ -113,7 +128,7 @@ TEST(PosixWalk, UnreadableFoldersAreReportedAndTheirSiblingsWalked) {
     fs::permissions(dir.Path(), fs::perms::all);
     fs::permissions(dir.Source() / "b", fs::perms::none);
     fs::permissions(dir.Source() / "d", fs::perms::owner_exec | fs::perms::others_exec);
-    AsNobody([&] {
+    InChild(true, [&] {
         const ClickSummary summary = ListOnce(dir);
         EXPECT_EQ(ReadBytes(dir.List()), ExpectedList(dir, {"a/1.txt", "c/4.txt"}));
         EXPECT_EQ(ProblemsOf(summary, dir.Source().native()),
@@ -149,54 +164,152 @@ TEST(PosixStart, WhatIsNotARegularFileInTheListsPlaceFailsAtOnceAndChangesNothin
     }
 }
 
-TEST(PosixWalk, DepthPastPathMaxAndPastTheStack) {
-    // 16 names of 255 bytes reach past PATH_MAX; a chain of 600 more folders
-    // overflows the 64 KiB stack the walk is given if it recurses (over 100
-    // bytes a level), yet leaves room for a sanitizer's own frames.
+TEST(PosixWalk, DepthPastPathMaxAndPastTheStackWithFewDescriptors) {
+    // 16 names of 255 bytes reach past PATH_MAX; a chain of 1,100 more
+    // folders overflows the 64 KiB stack the walk is given if it recurses
+    // (over 100 bytes a level), yet leaves room for a sanitizer's own frames.
+    // Each level holds a folder "z" too, so that every folder above still has
+    // one to open, with 16 descriptors in all.
     TestDirectory dir;
     const fs::path here = fs::current_path();
     fs::create_directory(dir.Source());
     fs::current_path(dir.Source());
+    std::vector<std::string> files;
     std::string relative;
-    for (int level = 0; level < 616; ++level) {
+    for (int level = 0; level < 1116; ++level) {
         const std::string name =
             level < 16 ? std::string(255, static_cast<char>('a' + level)) : "d";
+        ASSERT_EQ(mkdir("z", 0755), 0);
+        WriteBytes("z/x.txt", "x");
+        files.insert(files.begin(), relative + "z/x.txt");
         ASSERT_EQ(mkdir(name.c_str(), 0755), 0);
         ASSERT_EQ(chdir(name.c_str()), 0);
         relative += name + "/";
     }
     WriteBytes("f.txt", "x");
+    files.insert(files.begin(), relative + "f.txt");
     fs::current_path(here);
-    ClickSummary summary;
-    pthread_attr_t attributes;
-    pthread_attr_init(&attributes);
-    pthread_attr_setstacksize(&attributes, 64 * 1024);
-    auto run = [](void* context) -> void* {
-        auto* args = static_cast<std::pair<const TestDirectory*, ClickSummary*>*>(context);
-        *args->second = ListOnce(*args->first);
-        return nullptr;
+    // The walk alone, and with the pool.
+    InChild(false, [&] {
+        Limit(RLIMIT_NOFILE, 16);
+        pthread_attr_t attributes;
+        pthread_attr_init(&attributes);
+        pthread_attr_setstacksize(&attributes, 64 * 1024);
+        struct Run {
+            const TestDirectory& dir;
+            std::size_t threads;
+            ClickSummary summary;
+        };
+        auto run = [](void* context) -> void* {
+            Run& click = *static_cast<Run*>(context);
+            ListGenerator generator(click.dir.Native());
+            generator.LimitReadAhead(click.threads);
+            generator.Form_Load();
+            click.summary = generator.Command1_Click();
+            generator.Form_Unload();
+            return nullptr;
+        };
+        for (Run click : {Run{dir, 0, ClickSummary()}, Run{dir, 16, ClickSummary()}}) {
+            pthread_t thread;
+            ASSERT_EQ(pthread_create(&thread, &attributes, run, &click), 0);
+            pthread_join(thread, nullptr);
+            EXPECT_EQ(click.summary.ProblemCount(), 0u);
+            EXPECT_TRUE(ReadBytes(dir.List()) == ExpectedList(dir, files));
+        }
+    });
+}
+
+TEST(PosixWalk, NoThreadToStartGivesTheSameList) {
+    TestDirectory dir;
+    BuildBasicTree(dir);
+    fs::permissions(dir.Path(), fs::perms::all);
+    InChild(true, [&] {
+        // "nobody" runs this process alone.
+        Limit(RLIMIT_NPROC, 1);
+        EXPECT_EQ(ListOnce(dir).ProblemCount(), 0u);
+        EXPECT_EQ(ReadBytes(dir.List()), ExpectedList(dir, kBasicTreeList));
+    });
+}
+
+// A drive that takes up to 1.5 ms to open a folder, where every folder "x"
+// is refused, a worker finds no descriptor at times, and memory runs out at
+// the opening the test chooses.
+std::thread::id walkThread;
+std::atomic<int> opensBeforeNoMemory{-1};
+void SlowAndFailing(NativeView name) {
+    thread_local std::minstd_rand random(
+        static_cast<unsigned>(std::hash<std::thread::id>()(std::this_thread::get_id())));
+    std::this_thread::sleep_for(std::chrono::microseconds(random() % 1500));
+    if (name == "x") {
+        throw ErrorFromNumber(EACCES);
+    }
+    if (std::this_thread::get_id() != walkThread && random() % 8 == 0) {
+        throw ErrorFromNumber(EMFILE);
+    }
+    if (opensBeforeNoMemory.fetch_sub(1) == 0) {
+        throw std::bad_alloc();
+    }
+}
+
+TEST(PosixWalk, ClicksStoppedOrFailingAnywhereOverASlowDriveEndCleanly) {
+    TestDirectory dir;
+    std::vector<std::string> level{""};
+    for (int depth = 0; depth < 4; ++depth) {
+        std::vector<std::string> next;
+        for (const std::string& folder : level) {
+            dir.AddFile(folder + "f.txt");
+            for (const char* name : {"a/", "b/", "c/", "x/"}) {
+                next.push_back(folder + name);
+            }
+        }
+        level = next;
+    }
+    // A link back up, which the walk drops with what was read ahead beneath.
+    fs::create_directory_symlink(dir.Source(), dir.Source() / "a" / "l");
+    ReadAhead::beforeOpening = SlowAndFailing;
+    walkThread = std::this_thread::get_id();
+    std::mt19937 random(std::random_device{}());
+    auto click = [&](std::size_t threads, std::uint64_t stopAfter) {
+        ListGenerator generator(dir.Native());
+        generator.LimitReadAhead(threads);
+        generator.ObserveProgress([&](std::uint64_t) { return stopAfter-- != 0; });
+        generator.Form_Load();
+        std::vector<ModelProblem> problems;
+        try {
+            problems = ProblemsOf(generator.Command1_Click(), dir.Source().native());
+        } catch (const Error& error) {
+            EXPECT_EQ(ReadBytes(dir.List()), HeaderBytes());
+            problems.push_back({ProblemKind::kFolderIncomplete, "stopped"});
+        }
+        generator.Form_Unload();
+        return std::make_pair(ReadBytes(dir.List()), problems);
     };
-    std::pair<const TestDirectory*, ClickSummary*> args{&dir, &summary};
-    // Few descriptors too: a walk must not hold one for each folder above it.
-    rlimit limit;
-    getrlimit(RLIMIT_NOFILE, &limit);
-    const rlimit few{64, limit.rlim_max};
-    setrlimit(RLIMIT_NOFILE, &few);
-    pthread_t thread;
-    ASSERT_EQ(pthread_create(&thread, &attributes, run, &args), 0);
-    pthread_join(thread, nullptr);
-    setrlimit(RLIMIT_NOFILE, &limit);
-    EXPECT_EQ(summary.ProblemCount(), 0u);
-    EXPECT_EQ(ReadBytes(dir.List()), ExpectedList(dir, {relative + "f.txt"}));
+    const auto alone = click(0, UINT64_MAX);
+    ASSERT_EQ(alone.second.size(), 14u);
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < 300 && std::chrono::steady_clock::now() - start < std::chrono::seconds(3);
+         ++i) {
+        // In turn: memory runs out, the observer stops the click, it ends.
+        if (i % 3 == 0) {
+            opensBeforeNoMemory = static_cast<int>(random() % 35);
+        }
+        const auto result = click(16, i % 3 == 1 ? random() % 35 : UINT64_MAX);
+        opensBeforeNoMemory = -1;
+        if (i % 3 == 2) {
+            ASSERT_EQ(result, alone);
+        } else {
+            ASSERT_EQ(result.second.back().relative, "stopped");
+        }
+    }
+    ReadAhead::beforeOpening = nullptr;
 }
 
 // The window takes the user's locale and the command line does not: the
 // common errors in the Windows build's Chinese words, the rest and the
 // command line's as the C library gives them.
 TEST(PosixErrors, ChineseForTheCommonOnesUnderAChineseLocaleOnly) {
-    if (std::setlocale(LC_MESSAGES, "zh_CN.UTF-8") == nullptr) {
-        GTEST_SKIP() << "no zh_CN.UTF-8 locale";
-    }
+    // scripts/setup.sh makes the locale.
+    ASSERT_NE(std::setlocale(LC_MESSAGES, "zh_CN.UTF-8"), nullptr) << "no zh_CN.UTF-8 locale";
     EXPECT_EQ(ErrorFromNumber(ENOENT).Description(), "找不到路径。");
     EXPECT_EQ(ErrorFromNumber(EMFILE).Description(), "太多打开的文件。");
     std::setlocale(LC_MESSAGES, "C");
