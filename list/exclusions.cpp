@@ -38,9 +38,13 @@ bool Exclusions::IsOwnFile(NativeView name) const {
                        [&](const NativeString& own) { return SameName(own, name); });
 }
 
-bool Exclusions::Excludes(NativeView name, NativeView relative) const {
+bool Exclusions::ExcludesName(NativeView name) const {
     return std::any_of(namePatterns_.begin(), namePatterns_.end(),
-                       [&](const NativeString& p) { return MatchesPattern(p, name); }) ||
+                       [&](const NativeString& p) { return MatchesPattern(p, name); });
+}
+
+bool Exclusions::Excludes(NativeView name, NativeView relative) const {
+    return ExcludesName(name) ||
            std::any_of(pathPatterns_.begin(), pathPatterns_.end(),
                        [&](const NativeString& p) { return MatchesPattern(p, relative); });
 }

@@ -21,6 +21,7 @@ class Exclusions {
     void SetOwnFiles(FolderId folder, std::vector<NativeString> names);
 
     bool HasPatterns() const { return !namePatterns_.empty() || !pathPatterns_.empty(); }
+    bool HasPathPatterns() const { return !pathPatterns_.empty(); }
     bool IsOwnFolder(const FolderId& folder) const { return ownFolder_ && *ownFolder_ == folder; }
 
     // name: a file of a folder for which IsOwnFolder holds.
@@ -29,6 +30,9 @@ class Exclusions {
     // Whether the user's patterns leave out the entry name, whose image path
     // below the source folder is relative (no leading separator).
     bool Excludes(NativeView name, NativeView relative) const;
+
+    // Whether a pattern of names leaves out name, wherever it stands.
+    bool ExcludesName(NativeView name) const;
 
   private:
     std::vector<NativeString> namePatterns_;

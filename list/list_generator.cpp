@@ -126,7 +126,7 @@ ListGenerator::Start ListGenerator::Begin() {
 // listing; then the backup, if one is given, and the list put in place.
 ClickSummary ListGenerator::Click(bool afresh, ReplacementFile* backup) {
     ClickSummary summary(observer_);
-    ReadAhead ahead(ReadAheadThreads());
+    ReadAhead ahead(ReadAheadThreads(), LeftOutFolders());
     FolderListing* root = OpenSource(ahead);
     ReplacementFile file(ListPath());
     ListFile list(file);
@@ -146,7 +146,7 @@ ClickSummary ListGenerator::Click(bool afresh, ReplacementFile* backup) {
 ClickSummary ListGenerator::ListToStandardOutput() {
     return WithMemoryAsError([this] {
         ClickSummary summary(observer_);
-        ReadAhead ahead(ReadAheadThreads());
+        ReadAhead ahead(ReadAheadThreads(), LeftOutFolders());
         FolderListing* root = OpenSource(ahead);
         StandardOutput out;
         ListFile list(out);
@@ -156,10 +156,18 @@ ClickSummary ListGenerator::ListToStandardOutput() {
     });
 }
 
-// The read-ahead opens every folder it comes to: with folders to leave out
-// unentered, the walk reads each folder itself.
+// The read-ahead knows a folder's name, not its image path: with image paths
+// to leave out unentered, the walk reads each folder itself.
 std::size_t ListGenerator::ReadAheadThreads() const {
-    return exclusions_.HasPatterns() ? 0 : readAheadThreads_;
+    return exclusions_.HasPathPatterns() ? 0 : readAheadThreads_;
+}
+
+// Folders left out by name are never opened by the read-ahead either.
+ReadAhead::LeftOut ListGenerator::LeftOutFolders() const {
+    if (!exclusions_.HasPatterns()) {
+        return {};
+    }
+    return [this](NativeView name) { return exclusions_.ExcludesName(name); };
 }
 
 FolderListing* ListGenerator::OpenSource(ReadAhead& ahead) {

@@ -111,9 +111,10 @@ class ListGenerator {
     ClickSummary ListToStandardOutput();
 
     // Leaves out, neither listed nor reported, the entries pattern names
-    // (Exclusions::AddPattern); a folder left out is not entered, so the
-    // walk then reads every folder itself, with no read-ahead. The program's
-    // own files beside the list are left out always.
+    // (Exclusions::AddPattern); a folder left out is not entered: nor read
+    // ahead by name, and with a pattern of image paths the walk reads every
+    // folder itself. The program's own files beside the list are left out
+    // always.
     void Exclude(NativeView pattern) { exclusions_.AddPattern(pattern); }
 
     const NativeString& ListPath() const { return places_.list; }
@@ -128,6 +129,7 @@ class ListGenerator {
     Start Begin();
     ClickSummary Click(bool afresh, ReplacementFile* backup);
     std::size_t ReadAheadThreads() const;
+    ReadAhead::LeftOut LeftOutFolders() const;
     FolderListing* OpenSource(ReadAhead& ahead);
     void ListTree(FolderListing* root, ReadAhead& ahead, ListFile& list, ClickSummary& summary);
     void KnowOwnFiles(const ListLock& lock);

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <limits>
 #include <system_error>
+#include <utility>
 
 #include "obey_format.h"
 
@@ -82,7 +83,8 @@ bool ReadAhead::ClaimOrder::operator()(const Folder* a, const Folder* b) const {
     return a->serial > b->serial;
 }
 
-ReadAhead::ReadAhead(std::size_t threads) : mostAhead_(kMostAhead) {
+ReadAhead::ReadAhead(std::size_t threads, LeftOut leftOut)
+    : leftOut_(std::move(leftOut)), mostAhead_(kMostAhead) {
     // A thread the system refuses is done without, and no other is tried: a
     // limit on processes fails every try alike.
     try {
@@ -256,12 +258,13 @@ ReadAhead::Folder* ReadAhead::Read(Folder& parent, std::size_t index, FolderRead
     return child;
 }
 
-// Offers the subfolders of a folder just read to the workers. Names with a
-// line break are never opened. Called with the lock held.
+// Offers the subfolders of a folder just read to the workers. Names the walk
+// leaves out are never opened. Called with the lock held.
 void ReadAhead::Publish(Folder& folder) {
     folder.unopened = 0;
     for (std::size_t i = 0; !folder.error && i < folder.jobs.size(); ++i) {
-        if (HasLineBreak(folder.folders.At(i))) {
+        const NativeView name = folder.folders.At(i);
+        if (HasLineBreak(name) || HasQuote(name) || (leftOut_ && leftOut_(name))) {
             folder.jobs[i].state = Job::State::kTaken;
         } else {
             ++folder.unopened;

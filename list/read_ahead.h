@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -36,9 +37,14 @@
 // not opening from and opens them again, name by name, when it needs them.
 class ReadAhead {
   public:
+    // Whether the walk leaves out a subfolder of this name, besides names
+    // with a line break or a double quote: such folders are never opened.
+    // Called on any thread.
+    using LeftOut = std::function<bool(NativeView name)>;
+
     // Starts up to threads workers, fewer if the system refuses them; with
     // none, the walk reads every folder itself.
-    explicit ReadAhead(std::size_t threads);
+    explicit ReadAhead(std::size_t threads, LeftOut leftOut = {});
     // Stops the workers, each after the folder it is reading, and joins them.
     ~ReadAhead();
     ReadAhead(const ReadAhead&) = delete;
@@ -50,7 +56,7 @@ class ReadAhead {
 
     // The subfolder parent.folders.At(index) of a folder this gave. Throws
     // Error when it could not be opened. Each subfolder is asked for at most
-    // once, in their order; names with a line break are never asked for.
+    // once, in their order; names left out are never asked for.
     FolderListing* OpenSubFolder(FolderListing& parent, std::size_t index);
 
     // A folder the walk is done with, and all that was read ahead beneath
@@ -88,6 +94,7 @@ class ReadAhead {
     void Work(std::size_t number);
     void ReadNext(FolderReader& reader, std::unique_lock<std::mutex>& lock);
 
+    const LeftOut leftOut_;
     FolderReader walkReader_;
     NativeString rootPath_;
 
