@@ -288,8 +288,7 @@ int RunCli(const std::vector<NativeString>& arguments, bool outputClosed) {
         generator.Exclude(pattern);
     }
     generator.ObserveProblems([](const Problem& problem) {
-        const std::string reason =
-            problem.other.empty() ? problem.reason : Shown(problem.other);
+        const std::string reason = problem.other.empty() ? problem.reason : Shown(problem.other);
         std::fprintf(stderr, "obeygen-cli: %s: %s%s%s\n",
                      kKindWords[static_cast<int>(problem.kind)], Shown(problem.path).c_str(),
                      reason.empty() ? "" : ": ", reason.c_str());
