@@ -4,9 +4,11 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <exception>
 #include <stdexcept>
 #include <string>
@@ -36,13 +38,30 @@ void WriteExpectedList(const Tree& tree, const std::string& directory) {
 }
 
 int Usage() {
-    std::fprintf(stderr, "usage: make_trees KIND DIR [SEED]\nkinds: %s\n", TreeKindNames().c_str());
+    std::fputs("usage: make_trees KIND DIR [SEED] | header | lines ROOT SEP FILE...\n", stderr);
+    std::fprintf(stderr, "kinds: %s\n", TreeKindNames().c_str());
     return 2;
+}
+
+// The list's header, or the lines of files named with "/" below ROOT; fails
+// with standard output, so that no suite compares with lines cut short.
+int PrintExpected(int argc, char** argv) {
+    std::string out(argc == 1 ? kExpectedHeader : "");
+    for (int i = 3; i < argc; ++i) {
+        std::string image = argv[2] + std::string(argv[i]);
+        std::replace(image.begin(), image.end(), '/', argv[2][0]);
+        out += ExpectedFileLine(argv[1] + image, image);
+    }
+    return std::fputs(out.c_str(), stdout) >= 0 && std::fflush(stdout) == 0 ? 0 : 1;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    if ((argc == 2 && argv[1] == std::string_view("header")) ||
+        (argc > 3 && argv[1] == std::string_view("lines") && std::strlen(argv[3]) == 1)) {
+        return PrintExpected(argc - 1, argv + 1);
+    }
     if (argc < 3 || argc > 4) {
         return Usage();
     }

@@ -85,11 +85,6 @@ class ExpectedWalk {
         return name.find_first_of("\r\n\"") == std::string::npos;
     }
 
-    // A path the builder would cut at a space, tab or "=" is quoted.
-    static std::string Word(const std::string& path) {
-        return path.find_first_of(" \t=") == std::string::npos ? path : '"' + path + '"';
-    }
-
     // A name the list cannot hold is reported as such, whatever it names.
     void Entry(const TreeEntry& entry, bool replaced) {
         const bool fileOrFolder = Pass(entry.kind) != 1;
@@ -104,7 +99,7 @@ class ExpectedWalk {
         } else if (IsFolderLike(entry.kind)) {
             Folder(entry.folder, replaced);
         } else {
-            out_("file=" + Word(root_ + image_) + "    " + Word(image_) + "\r\n");
+            out_(ExpectedFileLine(root_ + image_, image_));
             if (files_ != nullptr) {
                 files_->push_back({root_ + image_, image_});
             }
@@ -125,10 +120,17 @@ class ExpectedWalk {
 
 }  // namespace
 
+std::string ExpectedFileLine(const std::string& host, const std::string& image) {
+    const auto word = [](const std::string& path) {
+        return path.find_first_of(" \t=") == std::string::npos ? path : '"' + path + '"';
+    };
+    return "file=" + word(host) + "    " + word(image) + "\r\n";
+}
+
 void ExpectedList(const Tree& tree, const std::string& source,
                   const std::function<void(std::string_view)>& out,
                   std::vector<ModelProblem>& problems, std::vector<ListedFile>* files) {
-    out("rofsname=CG33.smg\r\nrofssize=0x40000000\r\n");
+    out(kExpectedHeader);
     std::string root;
     const bool replaced = !AppendListBytes(source, root);
     ExpectedWalk(tree, root, out, problems, files).Folder(0, replaced);

@@ -60,6 +60,11 @@ struct ListedFile {
 };
 void PrintTo(const ListedFile& file, std::ostream* out);
 
+// The lines every list opens with, and a file's line from its host and image
+// paths in the list's bytes; the builder cuts words at a space, tab or "=".
+inline constexpr std::string_view kExpectedHeader = "rofsname=CG33.smg\r\nrofssize=0x40000000\r\n";
+std::string ExpectedFileLine(const std::string& host, const std::string& image);
+
 // Hands the list to out piece by piece: the header, then one line per file,
 // each folder's files before its subfolders, each in ListedBefore's order,
 // depth first; and the problems in the walk's order; and, if asked, the

@@ -7,7 +7,7 @@
 #include <stdexcept>
 
 #include "list_generator.h"
-#include "obey_format.h"
+#include "tree_model.h"
 
 TestDirectory::TestDirectory() {
     std::random_device random;
@@ -53,11 +53,6 @@ std::string ReadBytes(const fs::path& path) {
     return content.str();
 }
 
-// A path the builder would cut at a space, tab or "=" is quoted.
-static std::string Word(const std::string& path) {
-    return path.find_first_of(" \t=") == std::string::npos ? path : '"' + path + '"';
-}
-
 std::string ExpectedList(const TestDirectory& dir, const std::vector<std::string>& files,
                          int clicks) {
     const std::string root = dir.Source().string();
@@ -65,9 +60,9 @@ std::string ExpectedList(const TestDirectory& dir, const std::vector<std::string
     for (const std::string& file : files) {
         std::string image = "/" + file;
         std::replace(image.begin(), image.end(), '/', static_cast<char>(kSeparator));
-        lines += "file=" + Word(root + image) + "    " + Word(image) + "\r\n";
+        lines += ExpectedFileLine(root + image, image);
     }
-    std::string list(HeaderBytes());
+    std::string list(kExpectedHeader);
     for (int click = 0; click < clicks; ++click) {
         list += lines;
     }

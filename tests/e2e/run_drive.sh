@@ -12,6 +12,7 @@ builds=" ${*:-linux windows} "
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 drive="${OBEY_DRIVE:-$root/build/linux/obey_drive}"
 drive_exe="${OBEY_DRIVE_EXE:-$root/build/win64/obey_drive.exe}"
+make_trees="${OBEY_MAKE_TREES:-$root/build/linux/bench/make_trees}"
 work="$(mktemp -d /tmp/obey-drive.XXXXXX)"
 cleanup() {
     umount "$work/full" 2>/dev/null || true
@@ -21,20 +22,9 @@ cleanup() {
 trap cleanup EXIT
 fail() { echo "FAILED: $*" >&2; exit 1; }
 same() { cmp -s "$1" "$2" || { diff <(cat -A "$1") <(cat -A "$2") | head >&2; fail "$3"; }; }
-header() { printf 'rofsname=CG33.smg\r\nrofssize=0x40000000\r\n'; }
-# lines ROOT SEP FILE...: one click's lines for files relative to ROFS.
-lines() {
-    local base="$1" sep="$2" file image host
-    shift 2
-    for file in "$@"; do
-        image="$sep${file//\//$sep}"
-        host="$base$image"
-        # The builder cuts words at a space, a tab and "=": such a path is quoted.
-        [[ "$host" == *[[:blank:]=]* ]] && host="\"$host\""
-        [[ "$image" == *[[:blank:]=]* ]] && image="\"$image\""
-        printf 'file=%s    %s\r\n' "$host" "$image"
-    done
-}
+# The lines expected, from the tree model; files are relative to ROFS.
+header() { "$make_trees" header; }
+lines() { "$make_trees" lines "$@"; }
 # A tree where files come before folders, and the folder a is walked after
 # the list's temporary file exists, whichever thread reads it.
 tree() {
@@ -157,13 +147,8 @@ mkfifo "$work/win/ROFS/fifo"
 ln -s /dev/zero "$work/win/ROFS/zero"
 wine "$drive_exe" "$(win "$work/win")" >"$work/out"
 base="$(win "$work/win/ROFS")"
-{
-    header
-    lines "$base" '\' empty.txt top.txt
-    printf 'file=%s\\x??.txt    \\x??.txt\r\n' "$base"
-    printf 'file=%s\\\xd6\xd0\xce\xc4.txt    \\\xd6\xd0\xce\xc4.txt\r\n' "$base"
-    lines "$base" '\' a/one.txt a/b/two.txt c/three.txt x/in-x.txt x./in-x-dot.txt "y /in-y-space.txt"
-} >"$work/expected"
+{ header; lines "$base" '\' empty.txt top.txt 'x??.txt' $'\xd6\xd0\xce\xc4.txt' a/one.txt a/b/two.txt \
+    c/three.txt x/in-x.txt x./in-x-dot.txt "y /in-y-space.txt"; } >"$work/expected"
 same "$work/win/ROFS.obey" "$work/expected" "the Windows list of names Windows can get wrong"
 grep -q "name not in the code page: .*x²¥.txt" "$work/out" || fail "best fit not reported"
 [ "$(grep -cE "not a regular file, skipped: .*ROFS.(fifo|zero)\b" "$work/out")" = 2 ] ||

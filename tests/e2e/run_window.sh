@@ -15,16 +15,16 @@ trap 'umount -l "$work"/*/ROFS 2>/dev/null; stop_desktop; rm -rf "$work"' EXIT
 passed=0
 failed=0
 
-header() { printf 'rofsname=CG33.smg\r\nrofssize=0x40000000\r\n'; }
+make_trees="${OBEY_MAKE_TREES:-$e2e_root/build/linux/bench/make_trees}"
+header() { "$make_trees" header; }
 
 # The line of a file under ROFS named with "/": on Windows through Wine's Z:
 # drive, with "\", in code page 936.
 line() {
     if [ "$platform" = linux ]; then
-        printf 'file=%s/ROFS/%s    /%s\r\n' "$app" "$1" "$1"
+        "$make_trees" lines "$app/ROFS" / "$1"
     else
-        local path="\\${1//\//\\}"
-        printf 'file=Z:%s\\ROFS%s    %s\r\n' "${app//\//\\}" "$path" "$path" | iconv -t CP936 -c
+        "$make_trees" lines "Z:${app//\//\\}\\ROFS" '\' "$1" | iconv -t CP936 -c
     fi
 }
 
