@@ -8,7 +8,6 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <exception>
 #include <stdexcept>
 #include <string>
@@ -59,7 +58,8 @@ int PrintExpected(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     if ((argc == 2 && argv[1] == std::string_view("header")) ||
-        (argc > 3 && argv[1] == std::string_view("lines") && std::strlen(argv[3]) == 1)) {
+        (argc > 3 && argv[1] == std::string_view("lines") &&
+         std::string_view(argv[3]).size() == 1)) {
         return PrintExpected(argc - 1, argv + 1);
     }
     if (argc < 3 || argc > 4) {
