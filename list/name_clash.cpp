@@ -108,6 +108,7 @@ void NameClashFinder::Start(const NameList& files, const NameList& folders) {
     mask_ = static_cast<std::uint32_t>(bits - 1);
     hashes_.clear();
     hashes_.reserve(count);
+    skipped_.clear();
     seen_.assign(bits / 64, 0);
     twice_.assign(bits / 64, 0);
     anyTwice_ = false;
@@ -117,6 +118,7 @@ void NameClashFinder::Add(NativeView name) {
     const std::string_view bytes = ListBytes(name, narrow_);
     const std::uint32_t hash = FoldedHash(bytes.data(), bytes.size());
     hashes_.push_back(hash);
+    skipped_.push_back(false);
     const std::uint32_t bit = hash & mask_;
     const std::uint64_t flag = std::uint64_t{1} << (bit % 64);
     if ((seen_[bit / 64] & flag) != 0) {
@@ -124,6 +126,11 @@ void NameClashFinder::Add(NativeView name) {
         anyTwice_ = true;
     }
     seen_[bit / 64] |= flag;
+}
+
+void NameClashFinder::Skip() {
+    hashes_.push_back(0);
+    skipped_.push_back(true);
 }
 
 // The entries whose bit was set twice, in order of hash and then entry: a
@@ -138,7 +145,7 @@ const std::vector<NameClashFinder::Clash>& NameClashFinder::Clashes() {
     candidates_.clear();
     for (std::size_t entry = 0; entry < hashes_.size(); ++entry) {
         const std::uint32_t bit = hashes_[entry] & mask_;
-        if ((twice_[bit / 64] >> (bit % 64) & 1) != 0) {
+        if (!skipped_[entry] && (twice_[bit / 64] >> (bit % 64) & 1) != 0) {
             candidates_.push_back(std::uint64_t{hashes_[entry]} << 32 | entry);
         }
     }

@@ -33,6 +33,9 @@ class NameClashFinder {
     // files as it writes them, while their names are at hand.
     void Add(NativeView name);
 
+    // The next entry, left out of the list: it equals no other.
+    void Skip();
+
     // The entries that equal an earlier one, in their order, once all are
     // added. Names the list never holds (a line break, a double quote) take
     // no part.
@@ -45,6 +48,7 @@ class NameClashFinder {
     const NameList* files_ = nullptr;
     const NameList* folders_ = nullptr;
     std::vector<std::uint32_t> hashes_;  // each entry's
+    std::vector<bool> skipped_;          // each entry's
     std::vector<std::uint64_t> seen_;    // a bit for each hash's low bits
     std::vector<std::uint64_t> twice_;   // those set more than once
     std::uint32_t mask_ = 0;

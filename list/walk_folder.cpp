@@ -92,11 +92,12 @@ void ListGenerator::WriteFolderFiles(const FolderListing& folder, ListFile& list
     for (std::size_t i = 0; i < folder.files.Size(); ++i) {
         folder.files.Prefetch(i + kPrefetchAhead);
         const NativeView name = folder.files.At(i);
-        clashFinder_.Add(name);
         path_.resize(folderLength);
         path_.push_back(kSeparator);
         path_.append(name);
-        if ((ownFolder && exclusions_.IsOwnFile(name)) || LeavesOut(name)) {
+        const bool leftOut = (ownFolder && exclusions_.IsOwnFile(name)) || LeavesOut(name);
+        leftOut ? clashFinder_.Skip() : clashFinder_.Add(name);
+        if (leftOut) {
             // Neither listed nor reported.
         } else if (HasLineBreak(name)) {
             summary.Add(ProblemKind::kLineBreakInName, path_, {});
@@ -135,7 +136,14 @@ void ListGenerator::ReportClashes(const FolderListing& folder, std::size_t folde
                                   ClickSummary& summary) {
     const std::size_t files = folder.files.Size();
     for (std::size_t i = 0; !folder.error && i < folder.folders.Size(); ++i) {
-        clashFinder_.Add(folder.folders.At(i));
+        path_.resize(folderLength);
+        path_.push_back(kSeparator);
+        path_.append(folder.folders.At(i));
+        if (LeavesOut(folder.folders.At(i))) {
+            clashFinder_.Skip();
+        } else {
+            clashFinder_.Add(folder.folders.At(i));
+        }
     }
     const auto name = [&](std::size_t entry) {
         return entry < files ? folder.files.At(entry) : folder.folders.At(entry - files);

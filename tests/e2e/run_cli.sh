@@ -65,10 +65,11 @@ exec 3>&-
 rm ROFS/a/b/x* flat*
 
 # -o - and --exclude: the list on standard output and nothing beside it;
-# a name, a wildcard, a folder not entered (its FIFO unreported), an image path.
+# a name, a wildcard (case twins left out are no clash), a folder not entered
+# (its FIFO unreported), an image path.
 mkdir -p ROFS/.svn ROFS/c/tmp ROFS/w/d{1..40}/.svn/x
 mv ROFS/fifo ROFS/.svn/
-touch ROFS/c/tmp/t.txt ROFS/a/x.tmp "ROFS/$(printf 'x\r\nrofsname=EVIL.smg')"
+touch ROFS/c/tmp/t.txt ROFS/a/{x,X}.tmp "ROFS/$(printf 'x\r\nrofsname=EVIL.smg')"
 before="$(ls)"
 # Names alone leave the read-ahead on; an image path makes the walk read alone.
 for path in --exclude=tmp --exclude=/c/tmp; do
@@ -78,7 +79,7 @@ for path in --exclude=tmp --exclude=/c/tmp; do
         fail "-o - with --exclude $path"
 done
 has "obeygen-cli: listed 4 files into standard output"
-rm -r ROFS/.svn ROFS/c/tmp ROFS/w ROFS/a/x.tmp ROFS/x*
+rm -r ROFS/.svn ROFS/c/tmp ROFS/w ROFS/a/{x,X}.tmp ROFS/x*
 
 # The list inside the source, also reached by a link: none of the program's
 # own files listed or reported, a user's file of the same name listed.
