@@ -297,7 +297,9 @@ TEST(PosixWalk, ClicksStoppedOrFailingAnywhereOverASlowDriveEndCleanly) {
         opensBeforeNoMemory = -1;
         if (i % 3 == 2) {
             ASSERT_EQ(result, alone);
-        } else {
+        } else if (i % 3 == 1 || result != alone) {
+            // Memory that ran out in a folder read ahead beneath the link,
+            // which the walk drops unasked, ends nothing.
             ASSERT_EQ(result.second.back().relative, "stopped");
         }
     }
