@@ -84,13 +84,18 @@ bool ReadAhead::ClaimOrder::operator()(const Folder* a, const Folder* b) const {
 }
 
 ReadAhead::ReadAhead(std::size_t threads, LeftOut leftOut)
-    : leftOut_(std::move(leftOut)), mostAhead_(kMostAhead) {
-    // A thread the system refuses is done without, and no other is tried: a
-    // limit on processes fails every try alike.
+    : leftOut_(std::move(leftOut)),
+      mostAhead_(kMostAhead),
+      mostWorkers_(std::min(threads, kMostThreads)) {}
+
+// On the walk's thread, the one that joins them, with the lock held: the
+// workers wait for it before they look at anything. A thread the system
+// refuses is done without, and no other is tried: a limit on processes fails
+// every try alike.
+void ReadAhead::StartWorkers() {
     try {
-        const std::size_t count = std::min(threads, kMostThreads);
-        workers_.reserve(count);
-        for (std::size_t number = 0; number < count; ++number) {
+        workers_.reserve(mostWorkers_);
+        for (std::size_t number = 0; number < mostWorkers_; ++number) {
             workers_.emplace_back([this, number] { Work(number); });
         }
     } catch (const std::system_error&) {
@@ -138,6 +143,7 @@ FolderListing* ReadAhead::OpenSubFolder(FolderListing& parentListing, std::size_
         // The pool starts with the walk's first subfolder: what the click
         // opens before then finds the descriptors it needs.
         walking_ = true;
+        StartWorkers();
         Offer(parent);
     }
     Job& job = parent.jobs[index];

@@ -24,8 +24,9 @@
 // offers its subfolders to the pool; a worker takes the one the walk will
 // come to first. What no worker has taken yet, the walk reads itself. At most
 // a fixed number of folders, and of bytes of names, wait read ahead of the
-// walk, so that memory stays bounded on any tree. The threads start with the
-// click; one works at first, as on a local drive with few cores more would
+// walk, so that memory stays bounded on any tree. The threads start, all at
+// once, when the walk asks for its first subfolder (a tree of one folder
+// starts none); one works at first, as on a local drive with few cores more would
 // only contend, and another joins after each few reads that waited for the
 // drive. Stopped early, the walk's error goes on after the workers are
 // joined; a worker stuck in a listing holds up only the thread that ends
@@ -42,8 +43,8 @@ class ReadAhead {
     // Called on any thread.
     using LeftOut = std::function<bool(NativeView name)>;
 
-    // Starts up to threads workers, fewer if the system refuses them; with
-    // none, the walk reads every folder itself.
+    // Up to threads workers, fewer if the system refuses them; with none,
+    // the walk reads every folder itself.
     explicit ReadAhead(std::size_t threads, LeftOut leftOut = {});
     // Stops the workers, each after the folder it is reading, and joins them.
     ~ReadAhead();
@@ -91,6 +92,7 @@ class ReadAhead {
     void Drop(Folder& folder, std::unique_lock<std::mutex>& lock);
     void Withdraw(Folder& folder);
     bool CanClaim() const;
+    void StartWorkers();
     void Work(std::size_t number);
     void ReadNext(FolderReader& reader, std::unique_lock<std::mutex>& lock);
 
@@ -114,5 +116,6 @@ class ReadAhead {
     bool walking_ = false;  // the walk has asked for a subfolder
     bool walkWaits_ = false;
     bool stopping_ = false;
-    std::vector<std::thread> workers_;  // fixed once the constructor returns
+    const std::size_t mostWorkers_;
+    std::vector<std::thread> workers_;  // started once, by the walk, then fixed
 };
