@@ -93,6 +93,7 @@ ClickSummary ListGenerator::ListOnce() {
         throw InvalidArgumentError();
     }
     return WithMemoryAsError([this] {
+        // A source no list can carry fails before the backup is touched.
         FullSourcePath();
         const Start start = Begin();
         return Click(true, start.backup.get());
@@ -200,6 +201,13 @@ void ListGenerator::KnowOwnFiles(const ListLock& lock) {
         }
     }
     exclusions_.SetOwnFiles(FolderIdentity(FolderOf(ListPath())), std::move(names));
+}
+
+// Whether name, a file or other entry of a folder that is the list's own
+// (ownFolder) or not, is left out: as the program's own file, or by the
+// user's patterns.
+bool ListGenerator::LeavesOut(NativeView name, bool ownFolder) const {
+    return (ownFolder && exclusions_.IsOwnFile(name)) || LeavesOut(name);
 }
 
 // Whether the user's patterns leave out name, the last step of the path

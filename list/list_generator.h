@@ -134,6 +134,7 @@ class ListGenerator {
     void ListTree(FolderListing* root, ReadAhead& ahead, ListFile& list, ClickSummary& summary);
     void KnowOwnFiles(const ListLock& lock);
     bool LeavesOut(NativeView name) const;
+    bool LeavesOut(NativeView name, bool ownFolder) const;
     NativeString FullSourcePath() const;
     void CopyCurrentList(ListFile& list);
     void WalkFolder(FolderListing* folder, ReadAhead& ahead, ListFile& list, ClickSummary& summary);

@@ -95,7 +95,7 @@ void ListGenerator::WriteFolderFiles(const FolderListing& folder, ListFile& list
         path_.resize(folderLength);
         path_.push_back(kSeparator);
         path_.append(name);
-        const bool leftOut = (ownFolder && exclusions_.IsOwnFile(name)) || LeavesOut(name);
+        const bool leftOut = LeavesOut(name, ownFolder);
         leftOut ? clashFinder_.Skip() : clashFinder_.Add(name);
         if (leftOut) {
             // Neither listed nor reported.
@@ -114,8 +114,7 @@ void ListGenerator::WriteFolderFiles(const FolderListing& folder, ListFile& list
         path_.resize(folderLength);
         path_.push_back(kSeparator);
         path_.append(folder.others.At(i));
-        if ((ownFolder && exclusions_.IsOwnFile(folder.others.At(i))) ||
-            LeavesOut(folder.others.At(i))) {
+        if (LeavesOut(folder.others.At(i), ownFolder)) {
             continue;
         }
         summary.Add(HasLineBreak(folder.others.At(i)) ? ProblemKind::kLineBreakInName
