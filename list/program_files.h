@@ -87,6 +87,7 @@ class ReplacementFile : public ListSink {
     NativeString target_;
     NativeString temporary_;
     FileHandle handle_;
+    long long written_ = 0;
 };
 
 // The program's standard output, for a list another program reads as it is

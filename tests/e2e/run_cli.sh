@@ -118,7 +118,7 @@ cp ROFS.obey before
 # power cut after any step leaving a whole list and backup; a lock that holds
 # where flock fails, as on NFS, and goes with the run.
 expect 0 strace -f -o "$work/trace" -y -e trace=fsync,rename -e inject=flock:error=EBADF "$cli"
-sed -E '/^[0-9]+ \+\+\+/d; s/^[0-9]+ +//; s/\([0-9]+<(.*)>\)/(\1)/; s/ += 0$//' "$work/trace" >"$work/flushes"
+sed -E '/^[0-9]+ +(fsync|rename)/!d; s/^[0-9]+ +//; s/\([0-9]+<(.*)>\)/(\1)/; s/ += 0$//' "$work/trace" >"$work/flushes"
 printf '%s\n' "fsync($work/t/ROFS_bak.obey.tmp)" "rename(\"$work/t/ROFS_bak.obey.tmp\", \"$work/t/ROFS_bak.obey\")" \
     "fsync($work/t)" "fsync($work/t/ROFS.obey.tmp)" "rename(\"$work/t/ROFS.obey.tmp\", \"$work/t/ROFS.obey\")" \
     "fsync($work/t)" | diff - "$work/flushes" || fail "the flushes"
