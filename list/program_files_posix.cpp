@@ -48,17 +48,23 @@ bool LockedByAnother(int descriptor) {
     return ::fcntl(descriptor, F_OFD_GETLK, &whole) == 0 && whole.l_type != F_UNLCK;
 }
 
+// The lock's content or the start of it, none included: a program between
+// making the file and writing it, or killed there, or a system stopped
+// before the content reached the disk, leaves it short or empty. A taker
+// that finds a newly made one before its maker locks it takes it over, and
+// the maker is the one refused as busy.
 bool HoldsLockContent(int descriptor) {
     char content[sizeof kLockContent] = {};
     const ssize_t got = ::pread(descriptor, content, sizeof content, 0);
-    return got == static_cast<ssize_t>(sizeof kLockContent - 1) &&
-           std::memcmp(content, kLockContent, sizeof kLockContent - 1) == 0;
+    return got >= 0 && got < static_cast<ssize_t>(sizeof kLockContent) &&
+           std::memcmp(content, kLockContent, static_cast<std::size_t>(got)) == 0;
 }
 
 }  // namespace
 
 // Made new when nothing stands in its place; a file of the lock's own content
-// and one link, left by a program that was killed, is taken over. Anything
+// (or an empty one) and one link, left by a program that was killed, is taken
+// over. Anything
 // else there (a file of the user's, a link, a folder, a FIFO) is never opened
 // through, written or deleted: the start fails, naming it. Each holder deletes
 // the file before it lets the lock go, so a program that locked a file since
