@@ -71,12 +71,9 @@ void ListGenerator::Form_Load() {
     }
     WithMemoryAsError([this] {
         Start start = Begin();
-        if (start.backup != nullptr) {
-            start.backup->Commit();
-        }
         ReplacementFile fresh(ListPath());
         fresh.Write(places_.header.data(), places_.header.size());
-        fresh.Commit();
+        CommitBoth(start.backup.get(), fresh);
         lock_ = std::move(start.lock);
     });
 }
@@ -137,11 +134,21 @@ ClickSummary ListGenerator::Click(bool afresh, ReplacementFile* backup) {
         CopyCurrentList(list);
     }
     ListTree(root, ahead, list, summary);
+    CommitBoth(backup, file);
+    return summary;
+}
+
+// Both on the disk before either takes its name, so that a failure to flush
+// or close the list leaves the backup as it was too.
+void ListGenerator::CommitBoth(ReplacementFile* backup, ReplacementFile& list) {
+    if (backup != nullptr) {
+        backup->Close();
+    }
+    list.Close();
     if (backup != nullptr) {
         backup->Commit();
     }
-    file.Commit();
-    return summary;
+    list.Commit();
 }
 
 ClickSummary ListGenerator::ListToStandardOutput() {

@@ -128,6 +128,7 @@ class ListGenerator {
     };
     Start Begin();
     ClickSummary Click(bool afresh, ReplacementFile* backup);
+    static void CommitBoth(ReplacementFile* backup, ReplacementFile& list);
     std::size_t ReadAheadThreads() const;
     ReadAhead::LeftOut LeftOutFolders() const;
     FolderListing* OpenSource(ReadAhead& ahead);

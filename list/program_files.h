@@ -78,6 +78,10 @@ class ReplacementFile : public ListSink {
 
     void Write(const char* data, std::size_t size) override;
 
+    // Puts the bytes on the disk and closes the file, which Commit does
+    // first if not done: a failure here leaves every target as it stood.
+    void Close();
+
     // Puts the file in the target's place, its bytes on the disk first and
     // the new name after, so that neither a crash of the system nor a power
     // cut can leave the target short or empty.

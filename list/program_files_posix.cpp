@@ -216,13 +216,19 @@ void ReplacementFile::Write(const char* data, std::size_t size) {
 // auto_da_alloc), and the folder after it, so that the new name does too and
 // a second rename (the list's after its backup's) cannot reach the disk
 // before this one.
-void ReplacementFile::Commit() {
+void ReplacementFile::Close() {
     if (::fsync(handle_.Get()) != 0) {
         throw LastError().At(target_);
     }
     // A file system may report a failed write only at the close.
     if (::close(handle_.Release()) != 0 && errno != EINTR) {
         throw LastError().At(target_);
+    }
+}
+
+void ReplacementFile::Commit() {
+    if (handle_.Valid()) {
+        Close();
     }
     if (::rename(temporary_.c_str(), target_.c_str()) != 0) {
         throw LastError().At(target_);

@@ -198,12 +198,18 @@ void ReplacementFile::Write(const char* data, std::size_t size) {
 
 // The data reaches the disk before the rename, and the rename before the
 // call returns (write-through), as NTFS otherwise may reorder them.
-void ReplacementFile::Commit() {
+void ReplacementFile::Close() {
     if (!FlushFileBuffers(handle_.Get())) {
         throw LastError().At(target_);
     }
     if (!CloseHandle(handle_.Release())) {
         throw LastError().At(target_);
+    }
+}
+
+void ReplacementFile::Commit() {
+    if (handle_.Valid()) {
+        Close();
     }
     if (!MoveFileExW(ExtendedPath(temporary_).c_str(), ExtendedPath(target_).c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {

@@ -99,14 +99,16 @@ cmp out/my.list.obey expected || fail "the options' list"
 head -n 2 out/my.list_bak.obey | grep -q "rofssize=18446744073709551615" || fail "the options' backup"
 
 # Errors: exit 1, the path and the system's words, the list and the backup
-# as they were.
+# (one older than the list) as they were, also when the list's flush fails.
 cp ROFS.obey before
-cp ROFS_bak.obey before_bak
-expect 1 strace -f -o /dev/null -P "$work/t/ROFS.obey.tmp" -e trace=write -e inject=write:error=EIO "$cli"
-has "obeygen-cli: error: $work/t/ROFS.obey: Input/output error (error 5)"
-cmp ROFS.obey before && cmp ROFS_bak.obey before_bak || fail "a failed run changed the list"
-[ "$(ls -A)" = "$(printf 'ROFS\nROFS.obey\nROFS_bak.obey\nbefore\nbefore_bak\nexpected\nout\nwindow.obey')" ] ||
-    fail "a failed run left a file behind"
+echo older >>ROFS_bak.obey && cp ROFS_bak.obey before_bak
+for call in write fsync; do
+    expect 1 strace -f -o /dev/null -P "$work/t/ROFS.obey.tmp" -e trace=$call -e inject=$call:error=EIO "$cli"
+    has "obeygen-cli: error: $work/t/ROFS.obey: Input/output error (error 5)"
+    cmp ROFS.obey before && cmp ROFS_bak.obey before_bak || fail "a failed $call changed the list or backup"
+    [ "$(ls -A)" = "$(printf 'ROFS\nROFS.obey\nROFS_bak.obey\nbefore\nbefore_bak\nexpected\nout\nwindow.obey')" ] ||
+        fail "a failed $call left a file behind"
+done
 strace -f -o /dev/null -e trace=getdents64 -e inject=getdents64:delay_enter=2000000:when=1 "$cli" >/dev/null 2>&1 &
 sleep 1
 expect 1 "$cli"
@@ -119,9 +121,10 @@ cp ROFS.obey before
 # where flock fails, as on NFS, and goes with the run.
 expect 0 strace -f -o "$work/trace" -y -e trace=fsync,rename -e inject=flock:error=EBADF "$cli"
 sed -E '/^[0-9]+ +(fsync|rename)/!d; s/^[0-9]+ +//; s/\([0-9]+<(.*)>\)/(\1)/; s/ += 0$//' "$work/trace" >"$work/flushes"
-printf '%s\n' "fsync($work/t/ROFS_bak.obey.tmp)" "rename(\"$work/t/ROFS_bak.obey.tmp\", \"$work/t/ROFS_bak.obey\")" \
-    "fsync($work/t)" "fsync($work/t/ROFS.obey.tmp)" "rename(\"$work/t/ROFS.obey.tmp\", \"$work/t/ROFS.obey\")" \
-    "fsync($work/t)" | diff - "$work/flushes" || fail "the flushes"
+printf '%s\n' "fsync($work/t/ROFS_bak.obey.tmp)" "fsync($work/t/ROFS.obey.tmp)" \
+    "rename(\"$work/t/ROFS_bak.obey.tmp\", \"$work/t/ROFS_bak.obey\")" "fsync($work/t)" \
+    "rename(\"$work/t/ROFS.obey.tmp\", \"$work/t/ROFS.obey\")" "fsync($work/t)" | diff - "$work/flushes" ||
+    fail "the flushes"
 [ ! -e .obeygen.lock ] || fail "the lock stayed"
 
 # What stands in the lock's place is never followed, written or deleted; a
