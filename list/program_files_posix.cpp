@@ -64,16 +64,20 @@ bool HoldsLockContent(int descriptor) {
 
 // Made new when nothing stands in its place; a file of the lock's own content
 // (or an empty one) and one link, left by a program that was killed, is taken
-// over. Anything
-// else there (a file of the user's, a link, a folder, a FIFO) is never opened
-// through, written or deleted: the start fails, naming it. Each holder deletes
-// the file before it lets the lock go, so a program that locked a file since
-// deleted finds it gone from its place and starts again.
+// over. Anything else there (a file of the user's, a link, a folder, a FIFO)
+// is never opened through, written or deleted: the start fails, naming it.
+// Each holder deletes the file before it lets the lock go, so a program that
+// locked a file since deleted finds it gone from its place and starts again.
 ListLock::ListLock(NativeView list) : path_(FolderOf(list)) {
     if (path_.back() != '/') {
         path_.push_back('/');
     }
     path_ += kLockName;
+    // A list of the lock's name would be read as the list before, and its
+    // replacement would take the lock's place while it is held.
+    if (path_ == list) {
+        throw ErrorFromNumber(EINVAL).At(list);
+    }
     for (int attempt = 0; attempt < 8; ++attempt) {
         handle_.Reset(
             ::open(path_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));

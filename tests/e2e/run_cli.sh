@@ -144,6 +144,9 @@ for left in 'ObeyGen lock\n' ''; do
     expect 0 "$cli"
     [ ! -e .obeygen.lock ] || fail "a left lock '$left' stayed"
 done
+expect 1 "$cli" -o .obeygen.lock
+has "obeygen-cli: error: $work/t/.obeygen.lock: Invalid argument (error 22)"
+[ ! -e .obeygen.lock ] && [ ! -e .obeygen_bak.lock ] || fail "a list of the lock's name"
 rm thesis.doc
 
 # Help, version, and a usage error for each bad argument.
