@@ -113,7 +113,15 @@ ListLock::ListLock(NativeView list) : path_(FolderOf(list)) {
             }
         }
         if (!TakeLock(handle_.Get())) {
-            throw(errno == EAGAIN || errno == EACCES ? BusyError() : LastError()).At(list);
+            if (errno == EAGAIN || errno == EACCES) {
+                throw BusyError().At(list);  // a file made here is the taker's now
+            }
+            // A file system without locks (NFS mounted nolock): nothing left.
+            Error failed = LastError();
+            if (made) {
+                ::unlink(path_.c_str());
+            }
+            throw failed.At(list);
         }
         struct stat held;
         if (::fstat(handle_.Get(), &held) != 0) {

@@ -126,6 +126,9 @@ printf '%s\n' "fsync($work/t/ROFS_bak.obey.tmp)" "fsync($work/t/ROFS.obey.tmp)" 
     "rename(\"$work/t/ROFS.obey.tmp\", \"$work/t/ROFS.obey\")" "fsync($work/t)" | diff - "$work/flushes" ||
     fail "the flushes"
 [ ! -e .obeygen.lock ] || fail "the lock stayed"
+expect 1 strace -f -o /dev/null -P "$work/t/.obeygen.lock" -e trace=fcntl -e inject=fcntl:error=ENOLCK "$cli"
+has "No locks available (error 37)"
+[ ! -e .obeygen.lock ] || fail "a lock the file system refused stayed"
 
 # What stands in the lock's place is never followed, written or deleted; a
 # lock a killed program left is taken over, also one left empty by a kill
