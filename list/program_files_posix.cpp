@@ -131,6 +131,10 @@ ListLock::ListLock(NativeView list) : path_(FolderOf(list)) {
             continue;  // deleted by the holder it was taken from
         }
         if (made) {
+            // Open to the folder's group for writing, whatever the umask, so
+            // that in a folder a team shares, a lock left by one member's
+            // killed program is taken over by another's.
+            ::fchmod(handle_.Get(), (held.st_mode & 0777) | S_IRGRP | S_IWGRP);
             if (::write(handle_.Get(), kLockContent, sizeof kLockContent - 1) !=
                 static_cast<ssize_t>(sizeof kLockContent - 1)) {
                 Error failed = LastError();

@@ -109,10 +109,13 @@ for call in write fsync; do
     [ "$(ls -A)" = "$(printf 'ROFS\nROFS.obey\nROFS_bak.obey\nbefore\nbefore_bak\nexpected\nout\nwindow.obey')" ] ||
         fail "a failed $call left a file behind"
 done
+umask 022
 strace -f -o /dev/null -e trace=getdents64 -e inject=getdents64:delay_enter=2000000:when=1 "$cli" >/dev/null 2>&1 &
 sleep 1
 expect 1 "$cli"
 has "busy: another ObeyGen program is writing a list there (error 16)"
+# Whoever of the folder's group comes next takes over a lock left behind.
+[ "$(stat -c %a .obeygen.lock)" = 664 ] || fail "the lock is not the group's to take over"
 wait $! || fail "the first run failed"
 cp ROFS.obey before
 
