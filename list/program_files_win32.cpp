@@ -43,7 +43,8 @@ bool OpenedElsewhere(HANDLE handle, NativeView path) {
 enum class LockPlace { kEmpty, kBusy, kLeftLock, kOther };
 
 // What stands where the lock is to be made, opened as itself and never
-// through a link.
+// through a link. A lock whose content a power cut kept from the disk, empty
+// or short, is a left one too.
 LockPlace InspectLockPlace(const std::wstring& lock, NativeView path) {
     FileHandle handle(CreateFileW(lock.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
                                   FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
@@ -64,7 +65,7 @@ LockPlace InspectLockPlace(const std::wstring& lock, NativeView path) {
         (info.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN) != 0 && info.nNumberOfLinks == 1 &&
         !OpenedElsewhere(handle.Get(), path) &&
         ReadFile(handle.Get(), content, sizeof content, &got, nullptr) &&
-        got == sizeof kLockContent - 1 && std::memcmp(content, kLockContent, got) == 0;
+        got < sizeof kLockContent && std::memcmp(content, kLockContent, got) == 0;
     return left ? LockPlace::kLeftLock : LockPlace::kOther;
 }
 
