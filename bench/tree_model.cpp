@@ -150,7 +150,7 @@ std::vector<ModelProblem> ProblemsOf(const ClickSummary& summary, NativeView sou
 void PrintTo(const ModelProblem& problem, std::ostream* out) {
     static const char* const kKinds[] = {"incomplete", "not in code page",   "line break",
                                          "loop",       "not a regular file", "quote",
-                                         "name clash"};
+                                         "name clash", "builder name"};
     *out << kKinds[static_cast<int>(problem.kind)] << " " << problem.relative << " "
          << problem.other;
 }
