@@ -48,13 +48,16 @@ void WriteTree(const Tree& tree, const std::string& programDirectory) {
 }
 
 const HostRules& Host() {
-    // What Windows names can hold of the awkward: spaces (not last), a
-    // leading "-", quotes, CJK, a Latin letter outside ASCII (U+00E9, in both
-    // code pages the tests run with) and Thai (U+0E01, in neither).
+    // What Windows names can hold of the awkward: spaces, a leading "-",
+    // quotes, CJK, a Latin letter outside ASCII (U+00E9, in both code pages
+    // the tests run with) and Thai (U+0E01, in neither); trailing dots and
+    // spaces, devices' names and version braces, which the builder reads as
+    // other names.
     static const HostRules rules{'\\',
                                  false,
                                  {"a", "b", "Z", "0", " ", "-", ".", "'", "=", "~", "#", "[", "_",
-                                  "\xe4\xb8\xad", "\xc3\xa9", "\xe0\xb8\x81", "REM"}};
+                                  "\xe4\xb8\xad", "\xc3\xa9", "\xe0\xb8\x81", "REM", "aux", "Con",
+                                  "{1.2}.", "{0000000A}.", "{}"}};
     return rules;
 }
 
