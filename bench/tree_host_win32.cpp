@@ -53,11 +53,17 @@ const HostRules& Host() {
     // the tests run with) and Thai (U+0E01, in neither); trailing dots and
     // spaces, devices' names and version braces, which the builder reads as
     // other names.
-    static const HostRules rules{'\\',
-                                 false,
-                                 {"a", "b", "Z", "0", " ", "-", ".", "'", "=", "~", "#", "[", "_",
-                                  "\xe4\xb8\xad", "\xc3\xa9", "\xe0\xb8\x81", "REM", "aux", "Con",
-                                  "{1.2}.", "{0000000A}.", "{}"}};
+    static const HostRules rules{'\\', false, {"a",           "b",
+                                               "Z",           "0",
+                                               " ",           "-",
+                                               ".",           "'",
+                                               "=",           "~",
+                                               "#",           "[",
+                                               "_",           "\xe4\xb8\xad",
+                                               "\xc3\xa9",    "\xe0\xb8\x81",
+                                               "REM",         "aux",
+                                               "Con",         "{1.2}.",
+                                               "{0000000A}.", "{}"}};
     return rules;
 }
 

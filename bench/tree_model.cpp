@@ -63,8 +63,7 @@ class ExpectedWalk {
         std::vector<std::pair<std::string, const TreeEntry*>> seen;
         for (int pass : {0, 2}) {
             for (const TreeEntry* entry : entries) {
-                if (Pass(entry->kind) != pass || !Listable(entry->name) ||
-                    ReadAsOther(*entry)) {
+                if (Pass(entry->kind) != pass || !Listable(entry->name) || ReadAsOther(*entry)) {
                     continue;
                 }
                 std::string bytes;
