@@ -100,8 +100,14 @@ class ListCheck {
             for (std::size_t i = 3; i < line.words.size(); ++i) {
                 image = StartsAsImagePath(line.words[i]) ? i : image;
             }
+            // The host path's cut words would only repeat it as missing; the
+            // image path the builder reads still counts among the others.
             Miscut(line, 1, image);
             Miscut(line, image, line.words.size());
+            if (image == 2) {
+                Host(line);
+            }
+            Image(line);
             return;
         }
         Host(line);
