@@ -107,8 +107,7 @@ class ExpectedWalk {
             return false;
         }
         if (windows) {
-            std::transform(host.begin(), host.end(), host.begin(), FoldAscii);
-            std::transform(rewritten.begin(), rewritten.end(), rewritten.begin(), FoldAscii);
+            return !EqualFolded<char>(host, rewritten);
         }
         return rewritten != host;
     }

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "obey_reader.h"
+
 namespace {
 
 template <typename Char>
@@ -9,13 +11,9 @@ bool IsDotOrSpace(Char c) {
     return c == '.' || c == ' ';
 }
 
-template <typename Char>
-Char UpperAscii(Char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<Char>(c - ('a' - 'A')) : c;
-}
-
-// The device a name opens, or empty: the part before its first "." with the
-// spaces that end it dropped ("con .txt" is CON too), in any case.
+// The device a name opens, in lower case, or empty: the part before its
+// first "." with the spaces that end it dropped ("con .txt" is CON too), in
+// any case.
 template <typename Char>
 std::string DeviceOf(std::basic_string_view<Char> name) {
     std::size_t end = name.find(static_cast<Char>('.'));
@@ -28,19 +26,19 @@ std::string DeviceOf(std::basic_string_view<Char> name) {
     }
     std::string base;
     for (std::size_t i = 0; i < end; ++i) {
-        const Char c = UpperAscii(name[i]);
+        const Char c = FoldAscii(name[i]);
         if (c < 0x20 || c > 0x7E) {
             return {};
         }
         base.push_back(static_cast<char>(c));
     }
-    for (const char* device : {"CON", "PRN", "AUX", "NUL"}) {
+    for (const char* device : {"con", "prn", "aux", "nul"}) {
         if (base == device) {
             return base;
         }
     }
     const bool numbered =
-        base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0);
+        base.size() == 4 && (base.compare(0, 3, "com") == 0 || base.compare(0, 3, "lpt") == 0);
     return numbered && base[3] >= '1' && base[3] <= '9' ? base : std::string();
 }
 

@@ -6,20 +6,6 @@
 // The builder's Windows build: "/" is a separator, and host files are
 // opened the ordinary way, case aside.
 
-namespace {
-
-template <typename Char>
-bool EqualFolded(std::basic_string_view<Char> a, std::basic_string_view<Char> b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](Char x, Char y) {
-               const auto fold = [](Char c) {
-                   return c >= 'A' && c <= 'Z' ? static_cast<Char>(c + ('a' - 'A')) : c;
-               };
-               return fold(x) == fold(y);
-           });
-}
-
-}  // namespace
-
 bool NameReadAsOther(NativeView name) {
     return WindowsNameReadAsOther(name);
 }
@@ -53,5 +39,5 @@ bool OpensSameFile(std::string_view host, std::string_view opened) {
 // The image keeps any name that is no path on the host; in lower case it
 // is the same to the builder.
 bool ImageNameReadAsOther(std::string_view image, std::string& readAs) {
-    return RewriteVersion(image, readAs) && !EqualFolded(image, std::string_view(readAs));
+    return RewriteVersion(image, readAs) && !EqualFolded<char>(image, readAs);
 }

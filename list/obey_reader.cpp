@@ -26,18 +26,6 @@ constexpr ByteKinds kByteKinds;
 
 }  // namespace
 
-bool IsKeyword(std::string_view word, std::string_view keyword) {
-    if (word.size() != keyword.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < word.size(); ++i) {
-        if (FoldAscii(word[i]) != FoldAscii(keyword[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
 std::uint64_t FoldedHash(std::string_view bytes, std::uint64_t hash) {
     for (const char c : bytes) {
         hash = (hash ^ static_cast<unsigned char>(FoldAscii(c))) * 1099511628211ull;

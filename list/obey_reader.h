@@ -80,14 +80,33 @@ class ObeyReader {
 };
 
 // The builder compares keywords, attributes and image paths with the ASCII
-// letters A-Z taken as a-z, byte by byte; no other byte changes.
-inline char FoldAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c;
+// letters A-Z taken as a-z, byte by byte; no other byte changes. (Windows
+// opens host paths so too, as far as ASCII goes: a name's UTF-16 folds the
+// same way.)
+template <typename Char>
+constexpr Char FoldAscii(Char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<Char>(c + ('a' - 'A')) : c;
+}
+
+// Whether the builder takes a and b for one text.
+template <typename Char>
+bool EqualFolded(std::basic_string_view<Char> a, std::basic_string_view<Char> b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (FoldAscii(a[i]) != FoldAscii(b[i])) {
+            return false;
+        }
+    }
+    return true;
 }
 
 // The keyword of a line, compared as the builder does: ASCII letters
 // without case.
-bool IsKeyword(std::string_view word, std::string_view keyword);
+inline bool IsKeyword(std::string_view word, std::string_view keyword) {
+    return EqualFolded(word, keyword);
+}
 
 // FNV-1a of bytes folded by FoldAscii, going on from hash: equal for two
 // texts the builder takes for one.

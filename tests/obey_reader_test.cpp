@@ -155,7 +155,7 @@ TEST(BuilderReading, NamesReadAsOtherOnEachPlatform) {
     }
     EXPECT_EQ(WindowsPathAsRead(std::string_view("C:\\r\\x.\\f ")), "C:\\r\\x\\f");
     EXPECT_EQ(WindowsPathAsRead(std::string_view("C:\\r\\..\\a.")), "C:\\r\\..\\a");
-    EXPECT_EQ(WindowsPathAsRead(std::wstring_view(L"C:\\r\\aux.c")), L"\\\\.\\AUX");
+    EXPECT_EQ(WindowsPathAsRead(std::wstring_view(L"C:\\r\\aux.c")), L"\\\\.\\aux");
 }
 
 // Lines the builder warns of or stops on, told from those it takes.
