@@ -10,6 +10,7 @@ cli="${OBEY_CLI:-$root/build/linux/cli/obeygen-cli}"
 cli_exe="${OBEY_CLI_EXE:-$root/build/win64/cli/obeygen-cli.exe}"
 drive="${OBEY_DRIVE:-$root/build/linux/obey_drive}"
 drive_exe="${OBEY_DRIVE_EXE:-$root/build/win64/obey_drive.exe}"
+open_listed_exe="${OBEY_OPEN_LISTED_EXE:-$root/build/win64/tests/open_listed.exe}"
 work="$(mktemp -d /tmp/obey-cli.XXXXXX)"
 trap '[ -n "${WINEPREFIX:-}" ] && { wineserver -k 2>/dev/null; rm -rf "$WINEPREFIX"; }; rm -rf "$work"' EXIT
 fail() { echo "FAILED: $*" >&2; exit 1; }
@@ -220,6 +221,25 @@ cmp ROFS.obey window.obey || fail "the Windows list differs from the window's"
 iconv -f gbk -t utf-8 "$work/err" | grep -qF "obeygen-cli: not-in-code-page: $here\\ROFS\\中文 x?.txt" ||
     fail "a name the code page lacks, under Wine"
 expect 2 wine "$cli_exe" --rofsname 'x²'
+
+# Names Windows opens as other files or devices are left out, with a folder's
+# content: every line left, opened as the builder opens it, gives the bytes
+# of the very file it names.
+mkdir -p "$work/w/ROFS"
+cd "$work/w/ROFS"
+mkdir x x. con && touch con/g
+for name in a a. b 'b ' 'x\f' 'x.\f' aux.c NUL.txt 'C{000A0000}.DLL'; do
+    printf '%s' "\\$name" >"${name//\\//}"
+done
+cd "$work/t"
+w='Z:'"${work//\//\\}"'\w'
+expect 3 wine "$cli_exe" "$w"
+wine "$open_listed_exe" "$w\ROFS.obey" >"$work/opened"
+[ "$(tr -d '\r' <"$work/opened" | LC_ALL=C sort)" = "$(printf '%s\n' '\C{000A0000}.DLL \C{000A0000}.DLL' '\a \a' '\b \b' '\x\f \x\f')" ] ||
+    { cat "$work/opened" "$work/err" >&2; fail "lines that open other files, under Wine"; }
+for name in 'a.: read as' 'b : read as' 'x.: read as' 'aux.c: read as \\.\aux' 'NUL.txt: read as \\.\nul' 'con: read as \\.\con'; do
+    has "obeygen-cli: builder-name: $w\ROFS\$name"
+done
 
 # What stands in the lock's or the list's place is never followed, written or
 # deleted; the source is the folder named, its lines in the ordinary form;
