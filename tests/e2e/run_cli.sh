@@ -238,7 +238,7 @@ wine "$open_listed_exe" "$w\ROFS.obey" >"$work/opened"
 [ "$(tr -d '\r' <"$work/opened" | LC_ALL=C sort)" = "$(printf '%s\n' '\C{000A0000}.DLL \C{000A0000}.DLL' '\a \a' '\b \b' '\x\f \x\f')" ] ||
     { cat "$work/opened" "$work/err" >&2; fail "lines that open other files, under Wine"; }
 for name in 'a.: read as' 'b : read as' 'x.: read as' 'aux.c: read as \\.\aux' 'NUL.txt: read as \\.\nul' 'con: read as \\.\con'; do
-    has "obeygen-cli: builder-name: $w\ROFS\$name"
+    has "obeygen-cli: builder-name: $w\ROFS\\$name"
 done
 
 # What stands in the lock's or the list's place is never followed, written or
@@ -279,10 +279,10 @@ expect 0 wine "$cli_exe" "$new_folder"
 expect 0 wine "$cli_exe" --check "$new_folder"
 touch "$work/新建 文件夹/ROFS/癮.txt"
 expect 3 wine "$cli_exe" "$new_folder"
-iconv -f gbk -t utf-8 "$work/err" | grep -qF "name-clash: $new_folder\ROFS\癮.txt: $new_folder\ROFS\癆.txt" ||
+iconv -f gbk -t utf-8 "$work/err" | grep -qF "name-clash: $new_folder\ROFS\癮.txt: same name in the image as $new_folder\ROFS\癆.txt" ||
     fail "a clash in the code page's bytes, under Wine"
 expect 3 wine "$cli_exe" --check "$new_folder\ROFS.obey"
-iconv -f gbk -t utf-8 "$work/err" | grep -qF "duplicate: $new_folder\\ROFS.obey:5: \\癮.txt: as line 4" ||
+iconv -f gbk -t utf-8 "$work/err" | grep -qF "duplicate: $new_folder\\ROFS.obey:5: \\癮.txt: same name in the image as line 4" ||
     fail "--check under Wine"
 x86_64-w64-mingw32-objdump -p "$cli_exe" >"$work/headers"
 grep -q "Subsystem.*(Windows CUI)" "$work/headers" || fail "not a console program"
