@@ -24,6 +24,8 @@ const char* KindName(ProblemKind kind) {
             return "name with a double quote, skipped";
         case ProblemKind::kNameClash:
             return "name clash";
+        case ProblemKind::kBuilderName:
+            return "name the image builder reads as another, skipped";
     }
     return "problem";
 }

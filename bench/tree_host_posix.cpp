@@ -111,12 +111,15 @@ void WriteTree(const Tree& tree, const std::string& programDirectory) {
 const HostRules& Host() {
     // Awkward bytes: spaces, a leading "-", line breaks, quotes, CJK in
     // UTF-8, and bytes that are not UTF-8 at all; "A" beside "a" for names
-    // the builder takes for one, "REM" for a comment's start.
-    static const HostRules rules{'/', true, {"a",        "b",    "Z",    "0",  " ",
-                                             "-",        ".",    "'",    "\"", "\\",
-                                             "=",        "\t",   "\n",   "\r", "\xe4\xb8\xad",
-                                             "\xc3\xa9", "\xff", "\x80", "~",  "#",
-                                             "A",        "REM"}};
+    // the builder takes for one, "REM" for a comment's start, version braces
+    // the builder rewrites (or, followed by a ".", does not).
+    static const HostRules rules{
+        '/', true, {"a",        "b",    "Z",      "0",           " ",
+                    "-",        ".",    "'",      "\"",          "\\",
+                    "=",        "\t",   "\n",     "\r",          "\xe4\xb8\xad",
+                    "\xc3\xa9", "\xff", "\x80",   "~",           "#",
+                    "A",        "REM",  "{1.2}.", "{0000000A}.", "{0000000a}.",
+                    "{}"}};
     return rules;
 }
 

@@ -4,6 +4,9 @@
 #include <filesystem>
 #include <utility>
 
+#include "builder_names.h"
+#include "obey_reader.h"
+
 namespace {
 
 bool IsFolderLike(EntryKind kind) {
@@ -44,9 +47,8 @@ class ExpectedWalk {
                 if (Pass(entry->kind) == pass) {
                     const std::size_t imageLength = image_.size();
                     const std::size_t relativeLength = relative_.size();
-                    image_.push_back(Host().separator);
                     relative_.append("/").append(entry->name);
-                    Entry(*entry, !AppendListBytes(entry->name, image_) || replaced);
+                    Entry(*entry, replaced);
                     image_.resize(imageLength);
                     relative_.resize(relativeLength);
                 }
@@ -61,13 +63,13 @@ class ExpectedWalk {
         std::vector<std::pair<std::string, const TreeEntry*>> seen;
         for (int pass : {0, 2}) {
             for (const TreeEntry* entry : entries) {
-                if (Pass(entry->kind) != pass || !Listable(entry->name)) {
+                if (Pass(entry->kind) != pass || !Listable(entry->name) || ReadAsOther(*entry)) {
                     continue;
                 }
                 std::string bytes;
                 AppendListBytes(entry->name, bytes);
                 for (char& c : bytes) {
-                    c = c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+                    c = FoldAscii(c);
                 }
                 const auto first = std::find_if(seen.begin(), seen.end(),
                                                 [&](const auto& s) { return s.first == bytes; });
@@ -85,13 +87,43 @@ class ExpectedWalk {
         return name.find_first_of("\r\n\"") == std::string::npos;
     }
 
+    // Whether the builder reads an entry of the folder being walked as
+    // another: its name, on the host's builder; a file's whole host path, by
+    // its version braces, where the rewrite opens another file (on Windows,
+    // hex digits in lower case open the same one).
+    bool ReadAsOther(const TreeEntry& entry) const {
+        const bool windows = Host().separator == '\\';
+        if (windows ? WindowsNameReadAsOther(std::string_view(entry.name))
+                    : LinuxNameReadAsOther(entry.name)) {
+            return true;
+        }
+        if (Pass(entry.kind) != 0) {
+            return false;
+        }
+        std::string host = root_ + image_ + Host().separator;
+        AppendListBytes(entry.name, host);
+        std::string rewritten;
+        if (!RewriteVersion<char>(host, rewritten)) {
+            return false;
+        }
+        if (windows) {
+            return !EqualFolded<char>(host, rewritten);
+        }
+        return rewritten != host;
+    }
+
     // A name the list cannot hold is reported as such, whatever it names.
     void Entry(const TreeEntry& entry, bool replaced) {
         const bool fileOrFolder = Pass(entry.kind) != 1;
+        const bool readAsOther = fileOrFolder && ReadAsOther(entry);
+        image_.push_back(Host().separator);
+        replaced = !AppendListBytes(entry.name, image_) || replaced;
         if (entry.name.find_first_of("\r\n") != std::string::npos) {
             problems_.push_back({ProblemKind::kLineBreakInName, relative_});
         } else if (fileOrFolder && !Listable(entry.name)) {
             problems_.push_back({ProblemKind::kQuoteInName, relative_});
+        } else if (readAsOther) {
+            problems_.push_back({ProblemKind::kBuilderName, relative_});
         } else if (entry.kind == EntryKind::kDanglingLink || entry.kind == EntryKind::kFifo) {
             problems_.push_back({ProblemKind::kNotRegularFile, relative_});
         } else if (entry.kind == EntryKind::kRootLink) {
@@ -140,8 +172,10 @@ std::vector<ModelProblem> ProblemsOf(const ClickSummary& summary, NativeView sou
     std::vector<ModelProblem> problems;
     for (const Problem& problem : summary.Kept()) {
         const std::filesystem::path relative(problem.path.substr(source.size()));
-        const std::filesystem::path other(
-            problem.other.empty() ? NativeString() : problem.other.substr(source.size()));
+        // What the builder reads for a name is the unit tests' to check.
+        const bool path = !problem.other.empty() && problem.kind != ProblemKind::kBuilderName;
+        const std::filesystem::path other(path ? problem.other.substr(source.size())
+                                               : NativeString());
         problems.push_back({problem.kind, relative.generic_u8string(), other.generic_u8string()});
     }
     return problems;
@@ -150,7 +184,7 @@ std::vector<ModelProblem> ProblemsOf(const ClickSummary& summary, NativeView sou
 void PrintTo(const ModelProblem& problem, std::ostream* out) {
     static const char* const kKinds[] = {"incomplete", "not in code page",   "line break",
                                          "loop",       "not a regular file", "quote",
-                                         "name clash"};
+                                         "name clash", "builder name"};
     *out << kKinds[static_cast<int>(problem.kind)] << " " << problem.relative << " "
          << problem.other;
 }

@@ -34,7 +34,9 @@ std::string RandomName(SeededRandom& random) {
     const std::uint64_t kind = random.Below(100);
     const bool chinese = kind < 8;
     // A space never starts or ends a name: some tools trim them, and the tree
-    // is for timing, not for probing names.
+    // is for timing, not for probing names. Nor does a "." end one: the
+    // Windows build leaves such names out, as the image builder would open
+    // the name without it.
     const std::size_t space = kind >= 95 ? 1 + random.Below(length - 2) : length;
     std::string name;
     for (std::size_t i = 0; i < length; ++i) {
@@ -43,7 +45,9 @@ std::string RandomName(SeededRandom& random) {
         } else if (chinese && random.Below(2) == 0) {
             AppendUtf8(name, static_cast<char32_t>(0x4E00 + random.Below(0x9FA5 - 0x4E00 + 1)));
         } else {
-            name.push_back(kAscii[random.Below(sizeof(kAscii) - 1)]);
+            // The last of kAscii's characters are "._-".
+            const std::size_t choices = sizeof(kAscii) - (i + 1 == length ? 4 : 1);
+            name.push_back(kAscii[random.Below(choices)]);
         }
     }
     return name;

@@ -4,41 +4,30 @@
 #include <cstdio>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
+#include "builder_names.h"
 #include "check_files.h"
 #include "console.h"
 #include "error.h"
 #include "native_char.h"
 #include "obey_reader.h"
+#include "shown_text.h"
 
 namespace {
 
-// The list's bytes as the console shows them: control characters escaped,
-// and no more than a reader of a log needs.
-std::string Shown(const std::string& bytes) {
-    constexpr std::size_t kMostShown = 512;
-    std::string out;
-    for (std::size_t i = 0; i < bytes.size() && i < kMostShown; ++i) {
-        const auto byte = static_cast<unsigned char>(bytes[i]);
-        if (byte < 0x20 || byte == 0x7F) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\x%02X", byte);
-            out += escape;
-        } else {
-            out.push_back(bytes[i]);
-        }
-    }
-    return bytes.size() > kMostShown ? out + "..." : out;
+// The list's bytes as the console shows them, no more than a reader of a log
+// needs.
+std::string Shown(std::string_view bytes) {
+    return ShownText(bytes, 512);
 }
 
-// Image paths as the builder compares them: ASCII letters without case.
-std::uint64_t FoldedHash(const std::string& bytes) {
-    std::uint64_t hash = 14695981039346656037ull;  // FNV-1a
-    for (const char c : bytes) {
-        const char folded = c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c;
-        hash = (hash ^ static_cast<unsigned char>(folded)) * 1099511628211ull;
-    }
-    return hash;
+std::string Words(std::size_t count) {
+    return std::to_string(count) + (count == 1 ? " word" : " words");
+}
+
+bool StartsAsImagePath(const std::string& word) {
+    return !word.empty() && (word[0] == '\\' || word[0] == '/');
 }
 
 class ListCheck {
@@ -49,13 +38,24 @@ class ListCheck {
         const std::string& keyword = line.words[0];
         const std::size_t taken = line.wordCount - 1;
         if (IsKeyword(keyword, "rofsname") || IsKeyword(keyword, "rofssize")) {
-            (IsKeyword(keyword, "rofsname") ? hasName_ : hasSize_) = true;
-            if (taken != 1) {
-                Report("miscut", line.number, Words(taken, keyword, 1));
+            const bool size = IsKeyword(keyword, "rofssize");
+            (size ? hasSize_ : hasName_) = true;
+            if (taken == 0) {
+                Report("too-few-words", line.number, Shown(keyword) + " takes a value");
+            } else if (taken > 1) {
+                Miscut(line, 1, line.words.size());
+            } else if (size && !IsImageSize(line.words[1])) {
+                Report("bad-size", line.number,
+                       Shown(line.words[1]) +
+                           ": the image size is a whole number above 0, decimal or 0x "
+                           "hexadecimal");
             }
-        } else if (IsKeyword(keyword, "file")) {
+        } else if (IsKeyword(keyword, "file") || IsKeyword(keyword, "data")) {
             ++files_;
             File(line, taken);
+        } else if (!IsKnownKeyword(keyword)) {
+            Report("unknown-keyword", line.number,
+                   Shown(keyword) + ": no keyword the builder knows; it skips the line");
         }
     }
 
@@ -77,36 +77,95 @@ class ListCheck {
     }
 
   private:
-    // Words past the image path are read as the file's attributes: a path
-    // cut at a space, tab or "=" goes through with a wrong image path.
+    // A file= or data= line: a host path, an image path, then attributes.
+    // Other words mean a path cut at a space, tab or "=": the builder reads
+    // a wrong image path and warns of the rest.
     void File(const ObeyLine& line, std::size_t taken) {
-        if (taken != 2) {
-            Report("miscut", line.number, Words(taken, line.words[0], 2));
-        }
-        if (taken < 1) {
+        if (taken < 2) {
+            Report(
+                "too-few-words", line.number,
+                Shown(line.words[0]) + " takes a host path and an image path, not " + Words(taken));
             return;
         }
+        std::size_t first = 0;
+        if (taken > ObeyReader::kMostWords - 1 || !AreAttributes(line.words, first)) {
+            const std::string& word = line.words[first];
+            if (first != 0 && first + 1 == line.wordCount && IsValuedAttribute(word)) {
+                Report("attribute", line.number,
+                       Shown(word) + " takes a value: " + Shown(word) + "=VALUE");
+                return;
+            }
+            // The image path begins at the last word that begins as one.
+            std::size_t image = 2;
+            for (std::size_t i = 3; i < line.words.size(); ++i) {
+                image = StartsAsImagePath(line.words[i]) ? i : image;
+            }
+            // The host path's cut words would only repeat it as missing; the
+            // image path the builder reads still counts among the others.
+            Miscut(line, 1, image);
+            Miscut(line, image, line.words.size());
+            if (image == 2) {
+                Host(line);
+            }
+            Image(line);
+            return;
+        }
+        Host(line);
+        Image(line);
+    }
+
+    // The host path: the file the builder opens, which must be the very one
+    // the line names, a regular file.
+    void Host(const ObeyLine& line) {
         const std::string& host = line.words[1];
-        const std::string problem = line.cutShort && host.size() == ObeyReader::kMostWordBytes
-                                        ? "longer than any path"
-                                        : HostFileProblem(host);
+        if (line.restHashes[1] != kFoldedHashStart) {
+            Report("missing", line.number, Shown(host) + ": longer than any path");
+            return;
+        }
+        const std::string opened = HostPathAsRead(host);
+        if (!OpensSameFile(host, opened)) {
+            Report("builder-name", line.number, Shown(host) + ": read as " + Shown(opened));
+            return;
+        }
+        const std::string problem = HostFileProblem(host);
         if (!problem.empty()) {
             Report("missing", line.number, Shown(host) + ": " + problem);
         }
-        if (taken < 2) {
-            return;
-        }
+    }
+
+    // The image path, rewritten as the builder does, compared whole, ASCII
+    // letters without case.
+    void Image(const ObeyLine& line) {
         const std::string& image = line.words[2];
-        const auto [earlier, added] = images_.emplace(FoldedHash(image), line.number);
+        std::string readAs;
+        const bool other = ImageNameReadAsOther(image, readAs);
+        if (other) {
+            Report(
+                "builder-name", line.number,
+                Shown(image) + ": read as " + (readAs.empty() ? "an empty name" : Shown(readAs)));
+        }
+        std::uint64_t key = FoldedHash(other && !readAs.empty() ? readAs : image);
+        key = (key ^ line.restHashes[2]) * 0x9E3779B97F4A7C15ull;
+        const auto [earlier, added] = images_.emplace(key, line.number);
         if (!added) {
             Report("duplicate", line.number,
-                   Shown(image) + ": as line " + std::to_string(earlier->second));
+                   Shown(image) + ": same name in the image as line " +
+                       std::to_string(earlier->second));
         }
     }
 
-    static std::string Words(std::size_t count, const std::string& keyword, std::size_t wanted) {
-        return std::to_string(count) + (count == 1 ? " word" : " words") + " where " +
-               Shown(keyword) + " takes " + std::to_string(wanted);
+    // The path that words [from, to) were cut from, if more than one.
+    void Miscut(const ObeyLine& line, std::size_t from, std::size_t to) {
+        if (to - from < 2) {
+            return;
+        }
+        std::string path = line.words[from];
+        for (std::size_t i = from + 1; i < to; ++i) {
+            path += line.gaps[i] + line.words[i];
+        }
+        Report("miscut", line.number,
+               Shown(path) + ": cut into " + Words(to - from) +
+                   " at its spaces, tabs or '=': write it between double quotes");
     }
 
     void Report(const char* kind, std::uint64_t line, const std::string& detail) {

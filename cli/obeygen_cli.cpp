@@ -14,8 +14,10 @@
 #include "console.h"
 #include "error.h"
 #include "list_generator.h"
+#include "obey_reader.h"
 #include "obey_format.h"
 #include "obey_version.h"
+#include "shown_text.h"
 
 namespace {
 
@@ -43,39 +45,57 @@ constexpr const char* kUsage =
     "                       ./ROFS.obey; a folder: its ROFS.obey) as the image\n"
     "                       builder does; each problem goes to standard error, one\n"
     "                       line each: obeygen-cli: KIND: LIST:LINE: DETAIL, KIND\n"
-    "                       one of miscut, missing, duplicate, no-header, no-file;\n"
-    "                       exit 0 when the builder takes it, 3 when not, 1 when it\n"
+    "                       one of miscut, too-few-words, attribute,\n"
+    "                       unknown-keyword, bad-size, builder-name, missing,\n"
+    "                       duplicate, no-header, no-file; exit 0 when the builder\n"
+    "                       takes it without a warning, 3 when not, 1 when it\n"
     "                       cannot be read\n"
     "  -h, --help           show this help\n"
     "      --version        show the version\n"
     "\n"
     "Problems go to standard error, one line each: obeygen-cli: KIND: PATH[: REASON],\n"
     "KIND one of skipped-folder, not-in-code-page, line-break, quote, folder-loop,\n"
-    "not-regular-file, name-clash (PATH: the earlier name it equals to the builder);\n"
+    "not-regular-file, name-clash (same name in the image as an earlier one),\n"
+    "builder-name (left out: the image builder reads it as another name or file);\n"
     "control characters in PATH are shown as \\r, \\n, \\xNN.\n"
     "Exit status: 0 the list is complete; 3 it was written, but something was\n"
     "skipped or changed; 1 an error, and the list is as it was; 2 a usage error.\n";
 
-constexpr const char* kKindWords[kProblemKindCount] = {
-    "skipped-folder", "not-in-code-page", "line-break", "folder-loop", "not-regular-file",
-    "quote",          "name-clash"};
-
-// A name shown on one line whatever it holds: control characters as
-// escapes, so that a name cannot split a message or forge another.
 std::string Shown(NativeView text) {
-    std::string shown;
-    for (const char c : ConsoleText(text)) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '\r' || c == '\n') {
-            shown += c == '\r' ? "\\r" : "\\n";
-        } else if (byte < 0x20 || byte == 0x7F) {
-            const char digits[] = "0123456789abcdef";
-            shown += {'\\', 'x', digits[byte >> 4], digits[byte & 15]};
-        } else {
-            shown += c;
-        }
+    return ShownText(ConsoleText(text));
+}
+
+constexpr const char* kKindWords[kProblemKindCount] = {
+    "skipped-folder", "not-in-code-page", "line-break",  "folder-loop", "not-regular-file",
+    "quote",          "name-clash",       "builder-name"};
+
+// A problem's REASON: the earlier name a clash equals, what the builder reads
+// for a name, or the error's words.
+std::string Reason(const Problem& problem) {
+    if (problem.kind == ProblemKind::kNameClash) {
+        return "same name in the image as " + Shown(problem.other);
     }
-    return shown;
+    if (problem.kind == ProblemKind::kBuilderName) {
+        return problem.other.empty() ? "read as an empty name (not UTF-8)"
+                                     : "read as " + Shown(problem.other);
+    }
+    return problem.reason;
+}
+
+// The summary's end: how many names the list left out, and whether the
+// builder takes it: two names it takes for one stop its build.
+std::string Verdict(const ClickSummary& summary) {
+    const std::uint64_t leftOut = summary.Count(ProblemKind::kLineBreakInName) +
+                                  summary.Count(ProblemKind::kQuoteInName) +
+                                  summary.Count(ProblemKind::kBuilderName);
+    std::string verdict = "; " + std::to_string(leftOut) + (leftOut == 1 ? " name" : " names") +
+                          " left out; the image builder will ";
+    const std::uint64_t clashes = summary.Count(ProblemKind::kNameClash);
+    if (clashes == 0) {
+        return verdict + "take this list";
+    }
+    return verdict + "refuse this list: " + std::to_string(clashes) +
+           (clashes == 1 ? " name clash" : " name clashes");
 }
 
 int UsageError(const std::string& message) {
@@ -97,17 +117,6 @@ bool Is(NativeView argument, std::string_view ascii) {
     return argument.size() == ascii.size() &&
            std::equal(ascii.begin(), ascii.end(), argument.begin(),
                       [](char a, NativeChar b) { return static_cast<NativeChar>(a) == b; });
-}
-
-// A positive whole number in decimal or 0x hexadecimal that fits in 64 bits.
-bool IsImageSize(const std::string& text) {
-    const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
-    const char* const first = text.data() + (hex ? 2 : 0);
-    const char* const last = text.data() + text.size();
-    // No sign, no space, no prefix: digits only, the whole text.
-    std::uint64_t value = 0;
-    const std::from_chars_result result = std::from_chars(first, last, value, hex ? 16 : 10);
-    return result.ec == std::errc() && result.ptr == last && value != 0;
 }
 
 // The image name as the list writes it: not empty, no space, control
@@ -288,7 +297,7 @@ int RunCli(const std::vector<NativeString>& arguments, bool outputClosed) {
         generator.Exclude(pattern);
     }
     generator.ObserveProblems([](const Problem& problem) {
-        const std::string reason = problem.other.empty() ? problem.reason : Shown(problem.other);
+        const std::string reason = Reason(problem);
         std::fprintf(stderr, "obeygen-cli: %s: %s%s%s\n",
                      kKindWords[static_cast<int>(problem.kind)], Shown(problem.path).c_str(),
                      reason.empty() ? "" : ": ", reason.c_str());
@@ -300,10 +309,11 @@ int RunCli(const std::vector<NativeString>& arguments, bool outputClosed) {
     try {
         const ClickSummary summary =
             toOutput ? generator.ListToStandardOutput() : generator.ListOnce();
-        std::fprintf(stderr, "obeygen-cli: listed %llu %s into %s\n",
+        std::fprintf(stderr, "obeygen-cli: listed %llu %s into %s%s\n",
                      static_cast<unsigned long long>(summary.LinesWritten()),
                      summary.LinesWritten() == 1 ? "file" : "files",
-                     toOutput ? "standard output" : Shown(generator.ListPath()).c_str());
+                     toOutput ? "standard output" : Shown(generator.ListPath()).c_str(),
+                     Verdict(summary).c_str());
         return summary.HasProblems() ? 3 : 0;
     } catch (const Error& error) {
         PrintError(error);

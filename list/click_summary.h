@@ -21,9 +21,12 @@ enum class ProblemKind {
     kQuoteInName,        // a file or folder skipped: its name holds a double quote
     kNameClash,          // a file or folder whose name the builder takes for an
                          // earlier one's of its folder; other = that one
+    kBuilderName,        // a file or folder skipped: the builder reads it as another
+                         // (builder_names.h); other = what it opens instead, or
+                         // none when it names it in the image with an empty name
 };
 
-inline constexpr std::size_t kProblemKindCount = 7;
+inline constexpr std::size_t kProblemKindCount = 8;
 
 struct Problem {
     ProblemKind kind;

@@ -51,7 +51,8 @@ Error OutOfMemoryError();
 Error BusyError();
 
 // The error of a path that no list can carry: it holds a double quote, CR or
-// LF. The platform's "invalid name" error where it has one.
+// LF, or a name the image builder reads as another (builder_names.h). The
+// platform's "invalid name" error where it has one.
 Error UnlistablePathError();
 
 // The platform's error for a thread that could not be started.

@@ -93,5 +93,7 @@ Error BusyError() {
 }
 
 Error UnlistablePathError() {
-    return Error(EINVAL, "A list cannot hold a path with a double quote, CR or LF");
+    return Error(EINVAL,
+                 "A list cannot carry this path: it holds a double quote, CR, LF or a name "
+                 "the image builder reads as another");
 }

@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "builder_names.h"
 #include "error.h"
 #include "obey_format.h"
 
@@ -82,7 +83,7 @@ ClickSummary ListGenerator::Command1_Click() {
     if (lock_ == nullptr) {
         throw InvalidArgumentError();
     }
-    return WithMemoryAsError([this] { return Click(false, nullptr); });
+    return WithMemoryAsError([this] { return Click(nullptr); });
 }
 
 ClickSummary ListGenerator::ListOnce() {
@@ -93,7 +94,7 @@ ClickSummary ListGenerator::ListOnce() {
         // A source no list can carry fails before the backup is touched.
         FullSourcePath();
         const Start start = Begin();
-        return Click(true, start.backup.get());
+        return Click(start.backup.get());
     });
 }
 
@@ -120,19 +121,16 @@ ListGenerator::Start ListGenerator::Begin() {
     return Start{std::move(lock), std::move(backup)};
 }
 
-// The list anew: the header, the earlier clicks unless afresh, this click's
-// listing; then the backup, if one is given, and the list put in place.
-ClickSummary ListGenerator::Click(bool afresh, ReplacementFile* backup) {
+// The list anew: the header and this click's listing, never an earlier
+// click's lines, which the builder would read as every file twice; then the
+// backup, if one is given, and the list put in place.
+ClickSummary ListGenerator::Click(ReplacementFile* backup) {
     ClickSummary summary(observer_);
     ReadAhead ahead(ReadAheadThreads(), LeftOutFolders());
     FolderListing* root = OpenSource(ahead);
     ReplacementFile file(ListPath());
     ListFile list(file);
-    if (afresh) {
-        list.WriteBytes(places_.header);
-    } else {
-        CopyCurrentList(list);
-    }
+    list.WriteBytes(places_.header);
     ListTree(root, ahead, list, summary);
     CommitBoth(backup, file);
     return summary;
@@ -170,12 +168,13 @@ std::size_t ListGenerator::ReadAheadThreads() const {
     return exclusions_.HasPathPatterns() ? 0 : readAheadThreads_;
 }
 
-// Folders left out by name are never opened by the read-ahead either.
+// Folders left out by name, the user's patterns' or the builder's
+// (NameReadAsOther), are never opened by the read-ahead either.
 ReadAhead::LeftOut ListGenerator::LeftOutFolders() const {
-    if (!exclusions_.HasPatterns()) {
-        return {};
-    }
-    return [this](NativeView name) { return exclusions_.ExcludesName(name); };
+    return [this](NativeView name) {
+        return NameReadAsOther(name) ||
+               (exclusions_.HasPatterns() && exclusions_.ExcludesName(name));
+    };
 }
 
 FolderListing* ListGenerator::OpenSource(ReadAhead& ahead) {
@@ -233,21 +232,20 @@ bool ListGenerator::LeavesOut(NativeView name) const {
 // carry fails the click before anything is written.
 NativeString ListGenerator::FullSourcePath() const {
     NativeString source = FullPath(SourcePath());
-    if (HasLineBreak(source) || HasQuote(source)) {
+    if (HasLineBreak(source) || HasQuote(source) || SourcePathReadAsOther(source)) {
         throw UnlistablePathError().At(source);
     }
     return source;
 }
 
-// The clicks before this one: the list as it stands, or the header alone when
-// something removed it meanwhile.
-void ListGenerator::CopyCurrentList(ListFile& list) {
-    std::optional<ExistingFile> current = ExistingFile::Open(ListPath());
-    if (!current) {
-        list.WriteBytes(places_.header);
-        return;
+// Whether the builder reads the entry at path_, a file or folder of this
+// name, as another (builder_names.h); readAs_ then says what it reads.
+bool ListGenerator::ReadAsOther(NativeView name, bool file) {
+    if (NameReadAsOther(name)) {
+        readAs_ = PathAsRead(path_);
+        return true;
     }
-    CopyRest(*current, [&](std::string_view bytes) { list.WriteBytes(bytes); });
+    return file && FilePathReadAsOther(path_, readAs_);
 }
 
 void ListGenerator::Form_Unload(bool* /*cancel*/) {

@@ -5,9 +5,9 @@
 //   Form_Load       takes the list's lock (ListLock), keeps an earlier
 //                   list as the backup, replaces the list with its header
 //                   (list_generator.cpp)
-//   Command1_Click  opens the source folder and writes the list anew with
-//                   one more listing of the tree, replacing it whole when the
-//                   click ends (list_generator.cpp)
+//   Command1_Click  opens the source folder and writes the list anew, the
+//                   header and this click's listing of the tree, replacing it
+//                   whole when the click ends (list_generator.cpp)
 //     WalkFolder      depth first, each folder's files before its subfolders;
 //                     a folder that fails is reported and the walk goes on
 //                     (walk_folder.cpp); its folders are read ahead of it by
@@ -15,7 +15,8 @@
 //                     folder.h
 //     WriteFileEntry  one file's line (walk_folder.cpp, obey_format.h,
 //                     list_file.h); names the builder takes for one are
-//                     found as they go (name_clash.h)
+//                     found as they go (name_clash.h), names it reads as
+//                     another left out (builder_names.h)
 //   Form_Unload     lets the lock go (list_generator.cpp)
 //   ListOnce        the three in one for a command line, changing the list
 //                   and backup only when the listing is done
@@ -90,12 +91,13 @@ class ListGenerator {
     // header, and replaces the list with the header.
     void Form_Load();
 
-    // Writes the list anew with a full listing of the source tree after what
-    // it held, recovering inside the tree by itself, and puts it in place of
+    // Writes the list anew, the header and a full listing of the source tree
+    // (not the earlier clicks' lines: the builder refuses a file listed
+    // twice), recovering inside the tree by itself, and puts it in place of
     // the list when done. Throws when the source folder cannot be opened, its
-    // full path holds a double quote, CR or LF (UnlistablePathError, before
-    // anything is written), or the list cannot be written; the list then
-    // stands as before.
+    // full path holds a double quote, CR or LF or a name the builder reads as
+    // another (UnlistablePathError, before anything is written), or the list
+    // cannot be written; the list then stands as before.
     ClickSummary Command1_Click();
 
     // Lets the lock go. The unload always proceeds; cancel is left untouched.
@@ -127,7 +129,7 @@ class ListGenerator {
         std::unique_ptr<ReplacementFile> backup;
     };
     Start Begin();
-    ClickSummary Click(bool afresh, ReplacementFile* backup);
+    ClickSummary Click(ReplacementFile* backup);
     static void CommitBoth(ReplacementFile* backup, ReplacementFile& list);
     std::size_t ReadAheadThreads() const;
     ReadAhead::LeftOut LeftOutFolders() const;
@@ -137,13 +139,13 @@ class ListGenerator {
     bool LeavesOut(NativeView name) const;
     bool LeavesOut(NativeView name, bool ownFolder) const;
     NativeString FullSourcePath() const;
-    void CopyCurrentList(ListFile& list);
     void WalkFolder(FolderListing* folder, ReadAhead& ahead, ListFile& list, ClickSummary& summary);
     void WriteFolderFiles(const FolderListing& folder, ListFile& list, ClickSummary& summary);
     void WriteFileEntry(NativeView path, ListFile& list, ClickSummary& summary);
     void ReportClashes(const FolderListing& folder, std::size_t folderLength,
                        ClickSummary& summary);
     void ReportProgress(const ClickSummary& summary) const;
+    bool ReadAsOther(NativeView name, bool file);
 
     ListPlaces places_;
     ClickSummary::Observer observer_;
@@ -153,7 +155,8 @@ class ListGenerator {
     Exclusions exclusions_;
     NativeString rootPath_;
     bool rootNeedsQuotes_ = false;
-    NativeString path_;  // the path being walked, shared by every level
-    NativeString line_;  // the line being built, its room reused
+    NativeString path_;    // the path being walked, shared by every level
+    NativeString line_;    // the line being built, its room reused
+    NativeString readAs_;  // what the builder reads for the entry ReadAsOther last named
     NameClashFinder clashFinder_;
 };

@@ -5,19 +5,16 @@
 #include <type_traits>
 
 #include "native_text.h"
+#include "obey_reader.h"
 
 namespace {
 
 constexpr std::uint64_t kOnes = 0x0101010101010101ull;
 constexpr std::uint64_t kHighs = 0x8080808080808080ull;
 
-unsigned char FoldAscii(unsigned char byte) {
-    return byte >= 'A' && byte <= 'Z' ? static_cast<unsigned char>(byte + ('a' - 'A')) : byte;
-}
-
-// Eight bytes with A-Z made a-z, and nothing else changed: a byte is a
-// capital when its low seven bits reach 'A' but not past 'Z' and its high
-// bit is clear.
+// Eight bytes folded at once, as FoldAscii (obey_reader.h) folds each: A-Z
+// made a-z, and nothing else changed. A byte is a capital when its low seven
+// bits reach 'A' but not past 'Z' and its high bit is clear.
 std::uint64_t FoldWord(std::uint64_t word) {
     const std::uint64_t low = word & ~kHighs;
     const std::uint64_t atLeastA = low + (0x80 - 'A') * kOnes;
@@ -51,19 +48,6 @@ std::uint32_t FoldedHash(const char* bytes, std::size_t length) {
         }
     }
     return static_cast<std::uint32_t>(hash ^ (hash >> 32));
-}
-
-bool FoldedEqual(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (FoldAscii(static_cast<unsigned char>(a[i])) !=
-            FoldAscii(static_cast<unsigned char>(b[i]))) {
-            return false;
-        }
-    }
-    return true;
 }
 
 bool IsUnlistable(std::string_view bytes) {
@@ -158,7 +142,7 @@ const std::vector<NameClashFinder::Clash>& NameClashFinder::Clashes() {
         std::size_t first = later;
         for (std::size_t earlier = later;
              earlier-- > 0 && candidates_[earlier] >> 32 == candidates_[later] >> 32;) {
-            if (FoldedEqual(bytes, ListBytes(Name(entryOf(earlier)), other_))) {
+            if (EqualFolded(bytes, ListBytes(Name(entryOf(earlier)), other_))) {
                 first = earlier;
             }
         }

@@ -1,6 +1,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "builder_names.h"
 #include "list_generator.h"
 #include "obey_format.h"
 
@@ -67,6 +68,10 @@ void ListGenerator::WalkFolder(FolderListing* folder, ReadAhead& ahead, ListFile
             summary.Add(ProblemKind::kQuoteInName, path_, {});
             continue;
         }
+        if (ReadAsOther(name, false)) {
+            summary.Add(ProblemKind::kBuilderName, path_, {}, readAs_);
+            continue;
+        }
         try {
             folder = ahead.OpenSubFolder(*level.folder, index);
         } catch (const Error& error) {
@@ -96,13 +101,16 @@ void ListGenerator::WriteFolderFiles(const FolderListing& folder, ListFile& list
         path_.push_back(kSeparator);
         path_.append(name);
         const bool leftOut = LeavesOut(name, ownFolder);
-        leftOut ? clashFinder_.Skip() : clashFinder_.Add(name);
+        const bool readAsOther = !leftOut && ReadAsOther(name, true);
+        leftOut || readAsOther ? clashFinder_.Skip() : clashFinder_.Add(name);
         if (leftOut) {
             // Neither listed nor reported.
         } else if (HasLineBreak(name)) {
             summary.Add(ProblemKind::kLineBreakInName, path_, {});
         } else if (HasQuote(name)) {
             summary.Add(ProblemKind::kQuoteInName, path_, {});
+        } else if (readAsOther) {
+            summary.Add(ProblemKind::kBuilderName, path_, {}, readAs_);
         } else {
             WriteFileEntry(path_, list, summary);
         }
@@ -138,7 +146,7 @@ void ListGenerator::ReportClashes(const FolderListing& folder, std::size_t folde
         path_.resize(folderLength);
         path_.push_back(kSeparator);
         path_.append(folder.folders.At(i));
-        if (LeavesOut(folder.folders.At(i))) {
+        if (LeavesOut(folder.folders.At(i)) || NameReadAsOther(folder.folders.At(i))) {
             clashFinder_.Skip();
         } else {
             clashFinder_.Add(folder.folders.At(i));

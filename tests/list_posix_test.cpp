@@ -74,23 +74,54 @@ TEST(PosixWalk, LinksAndSpecialFiles) {
                                          {ProblemKind::kFolderLoop, "/a/up"}}));
 }
 
+std::atomic<int> backslashFoldersOpened{0};
+
 // Names only POSIX holds: a double quote, a tab, a trailing space, and case
-// twins, which the builder takes for one name.
-TEST(PosixWalk, NamesTheBuilderCannotTakeOrTakesForOneAreReported) {
+// twins, which the builder takes for one name; a backslash, bytes not UTF-8
+// and version braces, which it reads as other names. Such a folder is never
+// opened, nor read ahead; version braces are rewritten only where the
+// path's last "." follows them, and a name left out clashes with none.
+TEST(PosixWalk, NamesTheBuilderCannotTakeReadsAsOtherOrTakesForOneAreReported) {
     TestDirectory dir;
-    for (const char* file : {"q\"uote.txt", "f\"older/inner.txt", "Read.me", "read.ME", "READ.me",
-                             "Docs/a.txt", "docs/b.txt", "REM x=y\t.txt "}) {
+    for (const char* file :
+         {"q\"uote.txt", "f\"older/inner.txt", "Read.me", "read.ME", "READ.me", "Docs/a.txt",
+          "docs/b.txt", "REM x=y\t.txt ", "a\\b.txt", "back\\slash/deeper/c.txt", "\xff.txt",
+          "C{000A0000}.DLL", "c{000a0000}.dll", "v{2.1}.d/x", "v{2.1}.d/x.txt", "v{2.1}.d/y/z"}) {
         dir.AddFile(file);
     }
+    ReadAhead::beforeOpening = [](NativeView name) {
+        backslashFoldersOpened += name.find('\\') != NativeView::npos;
+    };
     const ClickSummary summary = ListOnce(dir);
-    EXPECT_EQ(ReadBytes(dir.List()), ExpectedList(dir, {"READ.me", "REM x=y\t.txt ", "Read.me",
-                                                        "read.ME", "Docs/a.txt", "docs/b.txt"}));
+    ReadAhead::beforeOpening = nullptr;
+    EXPECT_EQ(backslashFoldersOpened, 0);
+    EXPECT_EQ(ReadBytes(dir.List()),
+              ExpectedList(dir, {"READ.me", "REM x=y\t.txt ", "Read.me", "c{000a0000}.dll",
+                                 "read.ME", "Docs/a.txt", "docs/b.txt", "v{2.1}.d/x.txt"}));
     EXPECT_EQ(ProblemsOf(summary, dir.Source().native()),
-              (std::vector<ModelProblem>{{ProblemKind::kQuoteInName, "/q\"uote.txt"},
+              (std::vector<ModelProblem>{{ProblemKind::kBuilderName, "/C{000A0000}.DLL"},
+                                         {ProblemKind::kBuilderName, "/a\\b.txt"},
+                                         {ProblemKind::kQuoteInName, "/q\"uote.txt"},
+                                         {ProblemKind::kBuilderName, "/\xff.txt"},
                                          {ProblemKind::kNameClash, "/Read.me", "/READ.me"},
                                          {ProblemKind::kNameClash, "/read.ME", "/READ.me"},
                                          {ProblemKind::kNameClash, "/docs", "/Docs"},
-                                         {ProblemKind::kQuoteInName, "/f\"older"}}));
+                                         {ProblemKind::kBuilderName, "/back\\slash"},
+                                         {ProblemKind::kQuoteInName, "/f\"older"},
+                                         {ProblemKind::kBuilderName, "/v{2.1}.d/x"},
+                                         {ProblemKind::kBuilderName, "/v{2.1}.d/y/z"}}));
+    const auto readAs = [&summary, &dir](const char* path) {
+        for (const Problem& problem : summary.Kept()) {
+            if (problem.path == (fs::path(dir.Source()).native() + path)) {
+                return problem.other.empty() ? std::string("<empty>")
+                                             : problem.other.substr(dir.Source().native().size());
+            }
+        }
+        return std::string("<none>");
+    };
+    EXPECT_EQ(readAs("/a\\b.txt"), "/a/b.txt");
+    EXPECT_EQ(readAs("/\xff.txt"), "<empty>");
+    EXPECT_EQ(readAs("/v{2.1}.d/y/z"), "/v{00020001}.d/y/z");
 }
 
 // The source folder's path would be on every line.
@@ -103,7 +134,7 @@ TEST(PosixStart, ASourcePathNoListCanCarryFailsTheClickBeforeAnythingIsWritten) 
         }
         return NativeString("<not refused>");
     };
-    for (const char* name : {"a\"b", "a\nb", "a\rb"}) {
+    for (const char* name : {"a\"b", "a\nb", "a\rb", "a\\b"}) {
         TestDirectory dir;
         const fs::path program = dir.Path() / name;
         fs::create_directories(program / "ROFS");

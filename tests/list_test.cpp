@@ -30,7 +30,9 @@ TEST(Lifecycle, StartsClicksAndRestartsKeepTheBackupOfTheLastRealList) {
         EXPECT_EQ(generator.Command1_Click().ProblemCount(), 0u);
         generator.Form_Unload();
     }
-    const std::string twoClicks = ExpectedList(dir, kBasicTreeList, 2);
+    // The second press lists each file once: its listing alone, never the
+    // first's again, which the builder would refuse as every file twice.
+    const std::string twoClicks = ExpectedList(dir, kBasicTreeList);
     EXPECT_EQ(ReadBytes(dir.List()), twoClicks);
     // A start saves the list; a start over a list of the header alone keeps
     // that backup; an empty list is a real one and is saved.
@@ -58,7 +60,7 @@ TEST(Lifecycle, SecondProgramOnTheDirectoryIsRefusedAndChangesNothing) {
     EXPECT_EQ(ReadBytes(dir.Backup()), "old backup");
     EXPECT_EQ(ReadBytes(dir.List()), ExpectedList(dir, {"a.txt"}));
     first.Command1_Click();
-    EXPECT_EQ(ReadBytes(dir.List()), ExpectedList(dir, {"a.txt"}, 2));
+    EXPECT_EQ(ReadBytes(dir.List()), ExpectedList(dir, {"a.txt"}));
     first.Form_Unload();
     EXPECT_EQ(ErrorNumber([&] { second.Form_Load(); }), 0);
 }

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "builder_names.h"
 #include "obey_reader.h"
 
 namespace {
@@ -96,6 +97,105 @@ TEST(ObeyReader, RandomBytesReadAlikeInAnyPieces) {
         const Lines whole = ReadWhole(text);
         ASSERT_EQ(Read(text, [&random] { return 1 + random() % 5; }), whole) << text;
     }
+}
+
+}  // namespace
+
+namespace {
+
+std::string Rewritten(std::string_view path) {
+    std::string rewritten;
+    return RewriteVersion(path, rewritten) ? rewritten : "<none>";
+}
+
+// A rule misread puts another file, or an empty one, into the image under
+// a name the list never gave.
+TEST(BuilderReading, VersionBracesOfTheWholePathAreRewritten) {
+    for (const auto& [path, expected] : std::vector<std::pair<std::string, std::string>>{
+             {"a{1.0}.txt", "a{00010000}.txt"},
+             {"b{12}.dll", "b{0000000c}.dll"},
+             {"d{}.txt", "d{00000000}.txt"},
+             {"C{000A0000}.DLL", "C{000a0000}.DLL"},
+             {"m{65535.65535}.x", "m{ffffffff}.x"},
+             {"e{12}", "<none>"},
+             {"x{1.2.3}.t", "<none>"},
+             {"x{65536}.t", "<none>"},
+             {"x{1.}.t", "<none>"},
+             {"x{12}.t}", "<none>"},                   // a "}" after the last "."
+             {"x{12}.a.b", "<none>"},                  // not before the last "."
+             {"/r/v{2.1}.d/x", "/r/v{00020001}.d/x"},  // a folder's "." is the last
+             {"/r/v{2.1}.d/y/z", "/r/v{00020001}.d/y/z"},
+             {"/r/v{2.1}.d/x.txt", "<none>"},
+             {"/r/v{2.1}.d/s.e/x", "<none>"},
+         }) {
+        EXPECT_EQ(Rewritten(path), expected) << path;
+    }
+    std::wstring wide;
+    EXPECT_TRUE(RewriteVersion(std::wstring_view(L"\\a{1.0}.txt"), wide));
+    EXPECT_EQ(wide, L"\\a{00010000}.txt");
+}
+
+// A name missed here lists another file's bytes, a device, or an empty
+// name; one caught wrongly leaves out a good file.
+TEST(BuilderReading, NamesReadAsOtherOnEachPlatform) {
+    for (const std::string_view name :
+         {"a\\b", "\xff.txt", "\xc0\x80", "\xed\xa0\x80", "\xf4\x90\x80\x80"}) {
+        EXPECT_TRUE(LinuxNameReadAsOther(name)) << name;
+    }
+    for (const std::string_view name : {"a.", "b ", "a.txt", "\xe4\xb8\xad.txt", "con", "AUX.c"}) {
+        EXPECT_FALSE(LinuxNameReadAsOther(name)) << name;
+    }
+    for (const std::string_view name :
+         {"a.", "b ", "x. .", "con", "CON", "aux.c", "NUL.txt", "Com1", "lpt9.tar.gz", "prn .x"}) {
+        EXPECT_TRUE(WindowsNameReadAsOther(name)) << name;
+    }
+    for (const std::string_view name :
+         {"a", ".a", "a b", "com0", "com10", "console", "nul_x", "xcon"}) {
+        EXPECT_FALSE(WindowsNameReadAsOther(name)) << name;
+    }
+    EXPECT_EQ(WindowsPathAsRead(std::string_view("C:\\r\\x.\\f ")), "C:\\r\\x\\f");
+    EXPECT_EQ(WindowsPathAsRead(std::string_view("C:\\r\\..\\a.")), "C:\\r\\..\\a");
+    EXPECT_EQ(WindowsPathAsRead(std::wstring_view(L"C:\\r\\aux.c")), L"\\\\.\\aux");
+}
+
+// Lines the builder warns of or stops on, told from those it takes.
+TEST(BuilderReading, KeywordsAttributesSizesAndStop) {
+    for (const char* keyword : {"file", "DATA", "hidex", "renameA", "rofssize", "stop", "rem"}) {
+        EXPECT_TRUE(IsKnownKeyword(keyword)) << keyword;
+    }
+    for (const char* keyword : {"fiel", "hide12", "files", ""}) {
+        EXPECT_FALSE(IsKnownKeyword(keyword)) << keyword;
+    }
+    std::size_t first = 0;
+    EXPECT_TRUE(AreAttributes(
+        {"file", "a", "\\a", "attrib", "r", "fixed", "att", "rw", "uid3", "0x1"}, first));
+    EXPECT_FALSE(AreAttributes({"file", "a", "\\a", "b.txt"}, first));
+    EXPECT_EQ(first, 3u);
+    EXPECT_FALSE(AreAttributes({"file", "a", "\\a", "fixed", "heapmin"}, first));
+    EXPECT_EQ(first, 4u);
+    for (const char* size : {"1", "0x40000000", "0X1f"}) {
+        EXPECT_TRUE(IsImageSize(size)) << size;
+    }
+    for (const char* size :
+         {"0", "0x0", "0x", "", "-1", "+1", "12k", " 1", "99999999999999999999"}) {
+        EXPECT_FALSE(IsImageSize(size)) << size;
+    }
+    // "stop" ends the list; the words' gaps are kept; long words compare whole.
+    const std::string tail(70000 - 4, 'a');
+    const Lines lines = ReadWhole("file=/a b\tc\r\nSTOP\r\nfile=x y\r\n");
+    EXPECT_EQ(lines.size(), 2u);
+    std::vector<std::vector<std::string>> gaps;
+    std::vector<std::uint64_t> rests;
+    ObeyReader reader([&](const ObeyLine& line) {
+        gaps.push_back(line.gaps);
+        rests.push_back(line.restHashes.back());
+    });
+    reader.Feed("file=/a  b\tc\r\nfile=" + tail + "1.txt\r\nfile=" + tail +
+                "2.txt\r\nfile=" + tail + "1.TXT\r\n");
+    reader.Finish();
+    EXPECT_EQ(gaps[0], (std::vector<std::string>{"", "=", "  ", "\t"}));
+    EXPECT_NE(rests[1], rests[2]);
+    EXPECT_EQ(rests[1], rests[3]);
 }
 
 }  // namespace

@@ -36,10 +36,9 @@ class TestDirectory {
 void WriteBytes(const fs::path& path, std::string_view bytes);
 std::string ReadBytes(const fs::path& path);  // "<missing>" when it is not there
 
-// The header, then one line per file of each click, in the order given;
+// The header, then one line per file, in the order given;
 // files are relative to ROFS, with "/", in ASCII.
-std::string ExpectedList(const TestDirectory& dir, const std::vector<std::string>& files,
-                         int clicks = 1);
+std::string ExpectedList(const TestDirectory& dir, const std::vector<std::string>& files);
 
 // A whole life on the directory with one click: the click's summary.
 ClickSummary ListOnce(const TestDirectory& dir);

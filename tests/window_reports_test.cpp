@@ -46,6 +46,14 @@ TEST(ProblemReport, GroupsKindsInOrderWithFullCountsAndAtMostTwentyPaths) {
     ClickSummary clash;
     clash.Add(ProblemKind::kNameClash, Path("R/b"), {}, Path("R/B"));
     EXPECT_NE(ProblemReport(clash).find("\n    R/b 与 R/B"), std::string::npos);
+    // A name the builder reads as another says what it reads.
+    ClickSummary readAs;
+    readAs.Add(ProblemKind::kBuilderName, Path("R/a."), {}, Path("R/a"));
+    readAs.Add(ProblemKind::kBuilderName, Path("R/x"), {});
+    EXPECT_EQ(ProblemReport(readAs),
+              "生成列表时遇到 2 处问题：\n\n"
+              "生成镜像时会被读成另一名称或另一文件、已跳过的文件或文件夹（2 处）：\n"
+              "    R/a. 读作 R/a\n    R/x（镜像中名称为空）");
 }
 
 TEST(ProblemReport, PathsAreMadeSafeForAMessageBox) {

@@ -11,7 +11,7 @@ namespace {
 // Each kind's heading, followed by its count, in the order of the kinds,
 // which is the order the groups appear in: what lost lines from the list
 // first.
-constexpr std::array<std::string_view, 7> kHeadings = {{
+constexpr std::array<std::string_view, 8> kHeadings = {{
     "未能完整列出的文件夹",
     "名称超出系统代码页、已用替代字符写入的文件",
     "名称含换行符、已跳过的文件或文件夹",
@@ -19,6 +19,7 @@ constexpr std::array<std::string_view, 7> kHeadings = {{
     "不是普通文件、未列出的项目",
     "名称含双引号、已跳过的文件或文件夹",
     "与同一文件夹中另一项同名（不计英文字母大小写）、生成镜像时会冲突的文件或文件夹",
+    "生成镜像时会被读成另一名称或另一文件、已跳过的文件或文件夹",
 }};
 static_assert(kHeadings.size() == kProblemKindCount, "a heading for every kind");
 
@@ -95,7 +96,11 @@ std::string ProblemReport(const ClickSummary& summary) {
                 continue;
             }
             report += "    " + ReportableText(DisplayText(problem.path));
-            if (!problem.other.empty()) {
+            if (kind == ProblemKind::kBuilderName) {
+                report += problem.other.empty()
+                              ? "（镜像中名称为空）"
+                              : " 读作 " + ReportableText(DisplayText(problem.other));
+            } else if (!problem.other.empty()) {
                 report += " 与 " + ReportableText(DisplayText(problem.other));
             }
             if (!problem.reason.empty()) {

@@ -10,6 +10,7 @@ cli="${OBEY_CLI:-$root/build/linux/cli/obeygen-cli}"
 cli_exe="${OBEY_CLI_EXE:-$root/build/win64/cli/obeygen-cli.exe}"
 drive="${OBEY_DRIVE:-$root/build/linux/obey_drive}"
 drive_exe="${OBEY_DRIVE_EXE:-$root/build/win64/obey_drive.exe}"
+open_listed_exe="${OBEY_OPEN_LISTED_EXE:-$root/build/win64/tests/open_listed.exe}"
 work="$(mktemp -d /tmp/obey-cli.XXXXXX)"
 trap '[ -n "${WINEPREFIX:-}" ] && { wineserver -k 2>/dev/null; rm -rf "$WINEPREFIX"; }; rm -rf "$work"' EXIT
 fail() { echo "FAILED: $*" >&2; exit 1; }
@@ -35,7 +36,8 @@ if [[ $builds == *" linux "* ]]; then
 mv ROFS.obey window.obey
 expect 0 "$cli"
 cmp ROFS.obey window.obey || fail "the list differs from the window's"
-[ "$(cat "$work/err")" = "obeygen-cli: listed 4 files into $work/t/ROFS.obey" ] || fail "summary line"
+[ "$(cat "$work/err")" = "obeygen-cli: listed 4 files into $work/t/ROFS.obey; 0 names left out; the image builder will take this list" ] ||
+    fail "summary line"
 [ ! -s "$work/out" ] || fail "output on success"
 
 # Each problem kind, exit 3; the listing of a fails.
@@ -181,17 +183,21 @@ cmp ROFS.obey before || fail "a usage error changed the list"
 echo "obeygen-cli: window's lines, options, problems, errors, usage"
 
 # A program folder with a space read back as the builder reads it; names it
-# cannot take or takes for one; --check on lists by hand, a FIFO, a 2 GiB line.
-mkdir -p "$work/rom tools/ROFS/a=b"
+# cannot take, reads as another or takes for one, said in the summary;
+# --check on lists by hand, a FIFO, a 2 GiB line.
+mkdir -p "$work/rom tools/ROFS/a=b" "$work/rom tools/ROFS/v{1}.d"
 cd "$work/rom tools"
-touch "ROFS/a=b/c d.txt" ROFS/Read.me ROFS/read.ME 'ROFS/q"q'
+touch "ROFS/a=b/c d.txt" ROFS/Read.me ROFS/read.ME 'ROFS/q"q' 'ROFS/x\y' "ROFS/v{1}.d/z"
 expect 3 "$cli"
-has "obeygen-cli: name-clash: $work/rom tools/ROFS/read.ME: $work/rom tools/ROFS/Read.me"
+has "obeygen-cli: name-clash: $work/rom tools/ROFS/read.ME: same name in the image as $work/rom tools/ROFS/Read.me"
 has "obeygen-cli: quote: $work/rom tools/ROFS/q\"q"
+has "obeygen-cli: builder-name: $work/rom tools/ROFS/x\y: read as $work/rom tools/ROFS/x/y"
+has "obeygen-cli: builder-name: $work/rom tools/ROFS/v{1}.d/z: read as $work/rom tools/ROFS/v{00000001}.d/z"
+has "; 3 names left out; the image builder will refuse this list: 1 name clash"
 grep -qF "file=\"$work/rom tools/ROFS/a=b/c d.txt\"    \"/a=b/c d.txt\"" ROFS.obey || fail "quoting"
 expect 3 "$cli" --check
-has "obeygen-cli: duplicate: ./ROFS.obey:4: /read.ME: as line 3"
-rm ROFS/read.ME 'ROFS/q"q'
+has "obeygen-cli: duplicate: ./ROFS.obey:4: /read.ME: same name in the image as line 3"
+rm -r ROFS/read.ME 'ROFS/q"q' 'ROFS/x\y' "ROFS/v{1}.d"
 expect 0 "$cli"
 expect 0 "$cli" --check="$work/rom tools"
 has "obeygen-cli: $work/rom tools/ROFS.obey: 2 file lines, 0 problems"
@@ -200,9 +206,34 @@ printf 'rofssize=1\r\nfile=%s /x y\nfile=/none /n\rREM x\nfile=%s    /X\n' "$top
 printf 'rofsname=a\nrofssize=1\n' >no-file.obey
 expect 3 "$cli" --check hand.obey
 has "obeygen-cli: no-header: hand.obey:1: no rofsname line"
-has "obeygen-cli: miscut: hand.obey:2: 3 words where file takes 2"
+has "obeygen-cli: miscut: hand.obey:2: /x y: cut into 2 words at its spaces, tabs or '=': write it between double quotes"
 has "obeygen-cli: missing: hand.obey:3: /none: No such file or directory"
-has "obeygen-cli: duplicate: hand.obey:5: /X: as line 2"
+has "obeygen-cli: duplicate: hand.obey:5: /X: same name in the image as line 2"
+[ "$(grep -c "hand.obey:2:" "$work/err")" = 1 ] || fail "a miscut line reported twice"
+# What the builder warns of or stops on, line by line; nothing after "stop".
+printf '%s\r\n' 'rofsname=a' 'rofssize=12k' "fiel=$top /f" "data=$top /d" "file=$top /a attrib=r" \
+    "file=$top" "file=$work/rom tools/ROFS/Read.me /c" "file=$top /v{1}.d/x" "file=$top /D" \
+    "file=$top /e{1}.t" "file=$top /e{00000001}.t" "file=${top%/*}\\top.txt /h" "file=$top /i heapmin" \
+    stop "fiel=after" >rules.obey
+expect 3 "$cli" --check rules.obey
+for line in "bad-size: rules.obey:2: 12k" "unknown-keyword: rules.obey:3: fiel:" \
+    "too-few-words: rules.obey:6:" "miscut: rules.obey:7: $work/rom tools/ROFS/Read.me: cut into 2 words" \
+    "builder-name: rules.obey:8: /v{1}.d/x: read as /v{00000001}.d/x" \
+    "duplicate: rules.obey:9: /D: same name in the image as line 4" \
+    "builder-name: rules.obey:10: /e{1}.t: read as /e{00000001}.t" \
+    "duplicate: rules.obey:11: /e{00000001}.t: same name in the image as line 10" \
+    "builder-name: rules.obey:12: ${top%/*}\\top.txt: read as $top" \
+    "attribute: rules.obey:13: heapmin takes a value" "rules.obey: 10 file lines, 10 problems"; do
+    has "obeygen-cli: $line"
+done
+# Image paths compared whole, past any length a word is kept to.
+long="$(head -c 70000 /dev/zero | tr '\0' l)"
+printf 'rofsname=a\nrofssize=1\nfile=%s /%s1\nfile=%s /%s2\n' "$top" "$long" "$top" "$long" >long.obey
+expect 0 "$cli" --check long.obey
+printf 'file=%s /%s1\n' "$top" "$long" >>long.obey
+expect 3 "$cli" --check long.obey
+has "duplicate: long.obey:5:"
+rm rules.obey long.obey
 expect 3 "$cli" -o no-file.obey --check
 has "obeygen-cli: no-file: no-file.obey:2: no file line"
 mkfifo fifo
@@ -232,6 +263,25 @@ iconv -f gbk -t utf-8 "$work/err" | grep -qF "obeygen-cli: not-in-code-page: $he
     fail "a name the code page lacks, under Wine"
 expect 2 wine "$cli_exe" --rofsname 'x²'
 
+# Names Windows opens as other files or devices are left out, with a folder's
+# content: every line left, opened as the builder opens it, gives the bytes
+# of the very file it names.
+mkdir -p "$work/w/ROFS"
+cd "$work/w/ROFS"
+mkdir x x. con && touch con/g
+for name in a a. b 'b ' 'x\f' 'x.\f' aux.c NUL.txt 'C{000A0000}.DLL'; do
+    printf '%s' "\\$name" >"${name//\\//}"
+done
+cd "$work/t"
+w='Z:'"${work//\//\\}"'\w'
+expect 3 wine "$cli_exe" "$w"
+wine "$open_listed_exe" "$w\ROFS.obey" >"$work/opened"
+[ "$(tr -d '\r' <"$work/opened" | LC_ALL=C sort)" = "$(printf '%s\n' '\C{000A0000}.DLL \C{000A0000}.DLL' '\a \a' '\b \b' '\x\f \x\f')" ] ||
+    { cat "$work/opened" "$work/err" >&2; fail "lines that open other files, under Wine"; }
+for name in 'a.: read as' 'b : read as' 'x.: read as' 'aux.c: read as \\.\aux' 'NUL.txt: read as \\.\nul' 'con: read as \\.\con'; do
+    has "obeygen-cli: builder-name: $w\ROFS\\$name"
+done
+
 # What stands in the lock's or the list's place is never followed, written or
 # deleted; the source is the folder named, its lines in the ordinary form;
 # patterns and the program's own names ignore case; a missing DIR is named
@@ -247,9 +297,11 @@ for make in "ln -s thesis.doc ROFS.obey.lock" "cp thesis.doc ROFS.obey.lock" "ln
 done
 mv keep.obey ROFS.obey
 mkdir "ROFS " && touch "ROFS /sp.txt"
+# A source folder the builder reads as another ("ROFS " opens "ROFS")
+# fails the click, named: no line of it would name its file.
 for source in "ROFS " "\\\\?\\$here\\ROFS "; do
-    expect 0 wine "$cli_exe" -s "$source" -o -
-    [ "$(grep ^file= "$work/out")" = "file=\"$here\\ROFS \\sp.txt\"    \\sp.txt"$'\r' ] || fail "-s '$source' under Wine"
+    expect 1 wine "$cli_exe" -s "$source" -o -
+    has "obeygen-cli: error: $here\\ROFS : "
 done
 expect 1 wine "$cli_exe" -s "ROFS." -o -
 expect 0 wine "$cli_exe" -o - --exclude '*.TXT'
@@ -268,10 +320,10 @@ expect 0 wine "$cli_exe" "$new_folder"
 expect 0 wine "$cli_exe" --check "$new_folder"
 touch "$work/新建 文件夹/ROFS/癮.txt"
 expect 3 wine "$cli_exe" "$new_folder"
-iconv -f gbk -t utf-8 "$work/err" | grep -qF "name-clash: $new_folder\ROFS\癮.txt: $new_folder\ROFS\癆.txt" ||
+iconv -f gbk -t utf-8 "$work/err" | grep -qF "name-clash: $new_folder\ROFS\癮.txt: same name in the image as $new_folder\ROFS\癆.txt" ||
     fail "a clash in the code page's bytes, under Wine"
 expect 3 wine "$cli_exe" --check "$new_folder\ROFS.obey"
-iconv -f gbk -t utf-8 "$work/err" | grep -qF "duplicate: $new_folder\\ROFS.obey:5: \\癮.txt: as line 4" ||
+iconv -f gbk -t utf-8 "$work/err" | grep -qF "duplicate: $new_folder\\ROFS.obey:5: \\癮.txt: same name in the image as line 4" ||
     fail "--check under Wine"
 x86_64-w64-mingw32-objdump -p "$cli_exe" >"$work/headers"
 grep -q "Subsystem.*(Windows CUI)" "$work/headers" || fail "not a console program"
