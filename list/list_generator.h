@@ -34,6 +34,7 @@
 #include "click_summary.h"
 #include "exclusions.h"
 #include "folder.h"
+#include "list_changes.h"
 #include "list_file.h"
 #include "name_clash.h"
 #include "native_text.h"
@@ -91,15 +92,16 @@ class ListGenerator {
     void Form_Load();
 
     // Writes the list anew with a full listing of the source tree after what
-    // it held, recovering inside the tree by itself, and puts it in place of
-    // the list when done. Throws when the source folder cannot be opened, its
+    // it held, leaving out what the patterns given and those of ROFS.exclude
+    // beside the list (read anew at each click) name, recovering inside the tree by itself, and
+    // puts it in place of the list when done. Throws when the source folder cannot be opened, its
     // full path holds a double quote, CR or LF (UnlistablePathError, before
     // anything is written), or the list cannot be written; the list then
     // stands as before.
     ClickSummary Command1_Click();
 
-    // Lets the lock go. The unload always proceeds; cancel is left untouched.
-    void Form_Unload(bool* cancel = nullptr);
+    // Lets the lock go.
+    void Form_Unload();
 
     // A start, a press and a close in one, for a command line: the backup
     // and the list change only when the listing is done, so that a run that
@@ -115,7 +117,14 @@ class ListGenerator {
     // ahead by name, and with a pattern of image paths the walk reads every
     // folder itself. The program's own files beside the list are left out
     // always.
-    void Exclude(NativeView pattern) { exclusions_.AddPattern(pattern); }
+    void Exclude(NativeView pattern) {
+        exclusions_.AddPattern(pattern, {'-', '-', 'e', 'x', 'c', 'l', 'u', 'd', 'e'});
+        givenPatterns_ = exclusions_.PatternCount();
+    }
+
+    // Exclude for each pattern of the pattern file at path (pattern_file.h),
+    // read now. Throws Error naming it when it is not there or cannot be read.
+    void ExcludeFrom(NativeView path);
 
     const NativeString& ListPath() const { return places_.list; }
     const NativeString& SourcePath() const { return places_.source; }
@@ -133,8 +142,12 @@ class ListGenerator {
     FolderListing* OpenSource(ReadAhead& ahead);
     void ListTree(FolderListing* root, ReadAhead& ahead, ListFile& list, ClickSummary& summary);
     void KnowOwnFiles(const ListLock& lock);
-    bool LeavesOut(NativeView name) const;
-    bool LeavesOut(NativeView name, bool ownFolder) const;
+    void ReadExcludeFile();
+    void AddPatternFile(const std::string& bytes, NativeView shownAs);
+    NativeView RelativePath() const;
+    bool LeavesOut(NativeView name);
+    bool LeavesOut(NativeView name, bool ownFolder);
+    bool PatternsLeaveOut(NativeView name) const;
     NativeString FullSourcePath() const;
     void CopyCurrentList(ListFile& list);
     void WalkFolder(FolderListing* folder, ReadAhead& ahead, ListFile& list, ClickSummary& summary);
@@ -150,6 +163,14 @@ class ListGenerator {
     std::size_t readAheadThreads_ = SIZE_MAX;
     std::unique_ptr<ListLock> lock_;
     Exclusions exclusions_;
+    std::size_t givenPatterns_ = 0;  // the first of exclusions_' patterns: not ROFS.exclude's
+    // The list this click compares its listing with (ListChanges): the
+    // window's first press has the backup, which holds the list found at
+    // load, or the last real one when that held only its header; each later
+    // press the list as the one before left it.
+    NativeString earlierList_;
+    bool pressed_ = false;
+    ListChanges changes_;
     NativeString rootPath_;
     bool rootNeedsQuotes_ = false;
     NativeString path_;  // the path being walked, shared by every level
