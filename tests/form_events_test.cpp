@@ -3,6 +3,7 @@
 // stand for a listing that does not return.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -27,7 +28,11 @@ class FakeWindow : public FormFeedback {
     void ShowWarning(const std::string& text) override { boxes.push_back("warning: " + text); }
     void SetBusy(bool on) override { busy = on; }
     void SetCaption(const std::string& text) override { caption = text; }
-    void SetCommandText(const std::string& text) override { command = text; }
+    void SetCommandText(const std::string& text) override {
+        command = text;
+        commands.push_back(text);
+    }
+    void SetOutcome(const std::string& text) override { outcome = text; }
 
     void Post(std::function<void()> task) override {
         std::unique_lock<std::mutex> lock(mutex_);
@@ -71,6 +76,8 @@ class FakeWindow : public FormFeedback {
     bool busy = false;
     std::string caption;
     std::string command;
+    std::vector<std::string> commands;  // every text Command1 was given
+    std::string outcome;
 
   private:
     std::mutex mutex_;
@@ -92,6 +99,9 @@ TEST(FormEvents, AClickEndsInAnErrorNothingOrAWarningAndTheButtonTellsHowMany) {
     window.RunUntilIdle();
     ASSERT_EQ(window.boxes.size(), 1u);
     EXPECT_EQ(window.boxes[0].rfind("error: 运行时错误 '", 0), 0u) << window.boxes[0];
+    // What to do, for the folder the window lists.
+    EXPECT_NE(window.boxes[0].find("新建名为 ROFS 的文件夹"), std::string::npos) << window.boxes[0];
+    EXPECT_EQ(window.commands.front(), "已列出 0 项");
     EXPECT_EQ(window.command, kControls[0].text);
     EXPECT_EQ(window.caption, kFormCaption);
     EXPECT_EQ(ReadBytes(dir.List()), header);
@@ -103,7 +113,15 @@ TEST(FormEvents, AClickEndsInAnErrorNothingOrAWarningAndTheButtonTellsHowMany) {
     EXPECT_EQ(window.boxes.size(), 1u);
     const std::string files = std::to_string(kBasicTreeList.size());
     EXPECT_EQ(window.command, "已生成 " + files + " 项");
+    // A count is shown as the walk goes, however soon it ends.
+    EXPECT_NE(std::find_if(window.commands.begin(), window.commands.end(),
+                           [](const std::string& text) {
+                               return text.rfind("已列出 ", 0) == 0 && text != "已列出 0 项";
+                           }),
+              window.commands.end());
+    // No earlier list: nothing to compare with.
     EXPECT_EQ(window.caption, DoneCaption(kBasicTreeList.size()));
+    EXPECT_EQ(window.outcome, "已生成 " + files + " 个文件");
     EXPECT_EQ(ReadBytes(dir.List()), ExpectedList(dir, kBasicTreeList));
 
     // A name no line can carry: a line break on POSIX, Korean outside code
@@ -114,6 +132,50 @@ TEST(FormEvents, AClickEndsInAnErrorNothingOrAWarningAndTheButtonTellsHowMany) {
     ASSERT_EQ(window.boxes.size(), 2u);
     EXPECT_EQ(window.boxes[1].rfind("warning: ", 0), 0u) << window.boxes[1];
     EXPECT_EQ(window.caption, kFormCaption);
+    EXPECT_EQ(window.outcome, "已生成 " + files + " 个文件 (+0 −0)");
+    EXPECT_TRUE(events.Unload());
+    // Once closed, a press queued meanwhile starts nothing, and a second
+    // close closes nothing.
+    events.Click();
+    EXPECT_FALSE(window.busy);
+    EXPECT_TRUE(events.Unload());
+    EXPECT_EQ(window.boxes.size(), 2u);
+}
+
+// The outcome of a press against the list before it (the first press: the
+// backup, the last real list) and what ROFS.exclude, read at each press,
+// left out.
+TEST(FormEvents, TheOutcomeSaysWhatChangedAndWhatThePatternsLeftOut) {
+    TestDirectory dir;
+    BuildBasicTree(dir);
+    WriteBytes(dir.Backup(), ExpectedList(dir, {"b.txt", "gone.txt"}));
+    FakeWindow window;
+    FormEvents events(dir.Native(), window);
+    ASSERT_TRUE(events.Load());
+    events.Click();
+    window.RunUntilIdle();
+    EXPECT_EQ(window.outcome, "已生成 6 个文件 (+5 −1)");
+    EXPECT_EQ(window.caption, DoneCaption(6) + " (+5 −1)");
+
+    // A byte order mark, CR LF, a comment and a blank line; a folder left
+    // out counts as one entry, and a pattern that names nothing is named.
+    const fs::path patterns = dir.Path() / "ROFS.exclude";
+    WriteBytes(patterns, "\xEF\xBB\xBF# left out\r\nsys\r\n\r\n*.bak\r\nb.txt\n");
+    events.Click();
+    window.RunUntilIdle();
+    EXPECT_EQ(window.outcome, "已生成 4 个文件 (+0 −2)，已排除 2 项\n未排除任何项的规则：*.bak");
+    EXPECT_EQ(window.caption, DoneCaption(4) + " (+0 −2)，已排除 2 项；未排除任何项的规则：*.bak");
+    const std::string list = ReadBytes(dir.List());
+
+    // Patterns that cannot be read fail the press: the list stays as it was.
+    fs::remove(patterns);
+    fs::create_directory(patterns);
+    events.Click();
+    window.RunUntilIdle();
+    ASSERT_EQ(window.boxes.size(), 1u);
+    EXPECT_NE(window.boxes[0].find("ROFS.exclude"), std::string::npos) << window.boxes[0];
+    EXPECT_EQ(window.outcome, "");
+    EXPECT_EQ(ReadBytes(dir.List()), list);
     EXPECT_TRUE(events.Unload());
 }
 

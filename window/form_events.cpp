@@ -51,6 +51,46 @@ std::string DoneCaption(std::uint64_t filesListed) {
     return Caption() + " - " + CountText("已生成", filesListed, "个文件");
 }
 
+namespace {
+
+// At most this many patterns are named, so that the label keeps to its two
+// lines; the rest are counted.
+constexpr std::size_t kNamedIdlePatterns = 3;
+
+// The outcome after the count: the change, then what the patterns did.
+std::string OutcomeRest(const ClickSummary& summary, const char* lineBreak) {
+    std::string text;
+    if (const std::optional<ListChangeCounts>& changes = summary.Changes()) {
+        text +=
+            " (+" + std::to_string(changes->added) + " −" + std::to_string(changes->removed) + ")";
+    }
+    if (summary.PatternCount() != 0) {
+        text += "，已排除 " + std::to_string(summary.LeftOut()) + " 项";
+    }
+    const std::vector<IdlePattern>& idle = summary.IdlePatterns();
+    if (!idle.empty()) {
+        text += lineBreak;
+        text += "未排除任何项的规则：";
+        for (std::size_t i = 0; i < idle.size() && i < kNamedIdlePatterns; ++i) {
+            text += (i == 0 ? "" : "、") + ReportableText(DisplayText(idle[i].pattern));
+        }
+        if (idle.size() > kNamedIdlePatterns) {
+            text += " 等 " + std::to_string(idle.size()) + " 条";
+        }
+    }
+    return text;
+}
+
+}  // namespace
+
+std::string OutcomeText(const ClickSummary& summary) {
+    return CountText("已生成", summary.LinesWritten(), "个文件") + OutcomeRest(summary, "\n");
+}
+
+std::string OutcomeCaption(const ClickSummary& summary) {
+    return DoneCaption(summary.LinesWritten()) + OutcomeRest(summary, "；");
+}
+
 // One press's walk, as its thread and the window share it. The thread may
 // outlive the window: a listing on a drive that stopped answering does not
 // return, and a close does not wait for it.
@@ -106,7 +146,13 @@ struct FormEvents::Walk {
 
 FormEvents::FormEvents(NativeString programDirectory, FormFeedback& feedback)
     : generator_(std::make_shared<ListGenerator>(std::move(programDirectory))),
-      feedback_(feedback) {}
+      feedback_(feedback),
+      sourceFolder_(generator_->SourcePath()) {
+    // "ROFS/" is opened as a folder; an error names it as "ROFS".
+    while (!sourceFolder_.empty() && sourceFolder_.back() == kSeparator) {
+        sourceFolder_.pop_back();
+    }
+}
 
 // Only reached with a walk running when the window ended some other way
 // than through Unload; the feedback may be gone by then.
@@ -121,7 +167,7 @@ bool FormEvents::Load() {
         generator_->Form_Load();
         return true;
     } catch (const Error& error) {
-        feedback_.ShowError(ErrorReport(error));
+        feedback_.ShowError(ErrorReport(error, sourceFolder_));
         return false;
     }
 }
@@ -135,6 +181,7 @@ void FormEvents::Click() {
     feedback_.SetBusy(true);
     feedback_.SetCaption(ProgressCaption(0));
     feedback_.SetCommandText(ListedText(0));
+    feedback_.SetOutcome({});
     std::optional<Error> error;
     try {
         auto walk = std::make_shared<Walk>(this, &feedback_);
@@ -190,15 +237,16 @@ void FormEvents::Ended(const Error* error, const ClickSummary* summary) {
     if (error != nullptr) {
         feedback_.SetCaption(Caption());
         feedback_.SetCommandText(Command1Text());
-        feedback_.ShowError(ErrorReport(*error));
+        feedback_.ShowError(ErrorReport(*error, sourceFolder_));
         return;
     }
     feedback_.SetCommandText(GeneratedText(summary->LinesWritten()));
+    feedback_.SetOutcome(OutcomeText(*summary));
     if (summary->HasProblems()) {
         feedback_.SetCaption(Caption());
         feedback_.ShowWarning(ProblemReport(*summary));
     } else {
-        feedback_.SetCaption(DoneCaption(summary->LinesWritten()));
+        feedback_.SetCaption(OutcomeCaption(*summary));
     }
 }
 
@@ -246,7 +294,7 @@ bool FormEvents::Unload() {
         generator->Form_Unload();
         return true;
     } catch (const Error& error) {
-        feedback_.ShowError(ErrorReport(error));
+        feedback_.ShowError(ErrorReport(error, sourceFolder_));
         return false;
     }
 }
