@@ -122,7 +122,7 @@ void ObeyReader::Take(char c) {
         quoted_ = true;
         ++line_.wordCount;
         if (line_.wordCount <= kMostWords) {
-            line_.words.emplace_back();
+            NewWord();
         }
         return;
     }
@@ -134,10 +134,22 @@ void ObeyReader::Take(char c) {
         inWord_ = true;
         ++line_.wordCount;
         if (line_.wordCount <= kMostWords) {
-            line_.words.emplace_back();
+            NewWord();
         }
     }
     Append(c);
+}
+
+// A word's room is kept from line to line: a list is read without an
+// allocation a line.
+void ObeyReader::NewWord() {
+    if (spare_.empty()) {
+        line_.words.emplace_back();
+        return;
+    }
+    line_.words.push_back(std::move(spare_.back()));
+    spare_.pop_back();
+    line_.words.back().clear();
 }
 
 void ObeyReader::AppendRun(std::string_view run) {
@@ -187,6 +199,9 @@ void ObeyReader::EndLine() {
     }
     if (!lineBegun_) {
         ++line_.number;  // a blank line still counts
+    }
+    for (std::string& word : line_.words) {
+        spare_.push_back(std::move(word));
     }
     line_.words.clear();
     line_.wordCount = 0;

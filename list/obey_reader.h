@@ -51,6 +51,7 @@ class ObeyReader {
     void EndWord();
     void EndLine();
     void Append(char c);
+    void NewWord();
     void AppendRun(std::string_view run);
 
     LineSink sink_;
@@ -63,6 +64,7 @@ class ObeyReader {
     std::string blanks_;          // in a quoted word: blanks kept until a character follows them
     bool blanksPastRoom_ = false;
     bool lineBegun_ = false;
+    std::vector<std::string> spare_;  // the room of earlier lines' words
 };
 
 // The keyword of a line, compared as the builder does: ASCII letters
