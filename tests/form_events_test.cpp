@@ -27,7 +27,10 @@ class FakeWindow : public FormFeedback {
     void ShowError(const std::string& text) override { boxes.push_back("error: " + text); }
     void ShowWarning(const std::string& text) override { boxes.push_back("warning: " + text); }
     void SetBusy(bool on) override { busy = on; }
-    void SetCaption(const std::string& text) override { caption = text; }
+    void SetCaption(const std::string& text) override {
+        caption = text;
+        captions.push_back(text);
+    }
     void SetCommandText(const std::string& text) override {
         command = text;
         commands.push_back(text);
@@ -75,6 +78,7 @@ class FakeWindow : public FormFeedback {
     std::vector<std::string> boxes;
     bool busy = false;
     std::string caption;
+    std::vector<std::string> captions;  // every caption the window was given
     std::string command;
     std::vector<std::string> commands;  // every text Command1 was given
     std::string outcome;
@@ -119,6 +123,12 @@ TEST(FormEvents, AClickEndsInAnErrorNothingOrAWarningAndTheButtonTellsHowMany) {
                                return text.rfind("已列出 ", 0) == 0 && text != "已列出 0 项";
                            }),
               window.commands.end());
+    const std::string progress = ProgressCaption(0).substr(0, ProgressCaption(0).size() - 12);
+    EXPECT_NE(std::find_if(window.captions.begin(), window.captions.end(),
+                           [&](const std::string& text) {
+                               return text.rfind(progress, 0) == 0 && text != ProgressCaption(0);
+                           }),
+              window.captions.end());
     // No earlier list: nothing to compare with.
     EXPECT_EQ(window.caption, DoneCaption(kBasicTreeList.size()));
     EXPECT_EQ(window.outcome, "已生成 " + files + " 个文件");
@@ -197,6 +207,7 @@ TEST(FormEvents, ACloseDoesNotWaitForAStuckWalkWhichKeepsTheLockUntilItEnds) {
         const auto asked = Clock::now();
         EXPECT_TRUE(events.Unload());
         EXPECT_LT(Clock::now() - asked, FormEvents::kCloseWait + std::chrono::milliseconds(300));
+        EXPECT_EQ(window.caption, kFormCaption) << "the count of a walk let go of";
 
         FakeWindow second;
         EXPECT_FALSE(FormEvents(dir.Native(), second).Load()) << "the lock went with the close";
@@ -213,6 +224,31 @@ TEST(FormEvents, ACloseDoesNotWaitForAStuckWalkWhichKeepsTheLockUntilItEnds) {
     EXPECT_EQ(ReadBytes(dir.List()), before);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 2)
         << "ROFS and the list alone, no temporary file";
+}
+
+// A close during a walk that stops within the wait lets the lock go at
+// once: a window started again straight after is not told "busy".
+TEST(FormEvents, ACloseDuringAWalkThatStopsInTimeLetsTheLockGoAtOnce) {
+    TestDirectory dir;
+    BuildBasicTree(dir);
+    FakeWindow window;
+    FormEvents events(dir.Native(), window);
+    ASSERT_TRUE(events.Load());
+    const std::string before = ReadBytes(dir.List());
+    window.HoldPosts(true);
+    events.Click();
+    ASSERT_TRUE(window.WaitUntilHeld());
+    std::thread answer([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        window.HoldPosts(false);
+    });
+    EXPECT_TRUE(events.Unload());
+    answer.join();
+    FakeWindow again;
+    FormEvents next(dir.Native(), again);
+    EXPECT_TRUE(next.Load()) << "the lock outlived the close";
+    EXPECT_TRUE(next.Unload());
+    EXPECT_EQ(ReadBytes(dir.List()), before);
 }
 
 }  // namespace
