@@ -13,23 +13,28 @@
 // and the temporary files that replace them whole.
 
 // Held while a program writes a list, released when destroyed and by the
-// system when the process dies. What it holds differs by platform:
-// - POSIX: the folder the list is in, by flock on the folder itself. A second
-//   program writing any list in that folder fails with "busy". Nothing is
-//   created, and nothing but that folder is opened.
-// - Windows: the list alone, by a file of its own beside it (LIST.lock),
-//   created new, hidden, open to nobody else and deleted by the system with
-//   its handle. A second program writing the same list fails with "busy";
-//   lists of other names in the folder are free. Whatever else stands in the
-//   lock's place (a file of the user's, a link, a folder) is never opened
-//   through, written or deleted: the start fails, naming it. A lock left by a
-//   system that stopped before it could delete it is known by its content
-//   and taken over.
+// system when the process dies. It is a file of its own, made new and
+// deleted when the lock is let go; what it covers differs by platform:
+// - POSIX: every list of the folder the list is in, by .obeygen.lock in that
+//   folder and an open file description lock on it (F_OFD_SETLK), which
+//   works on NFS too. A second program writing any list in that folder fails
+//   with "busy".
+// - Windows: the list alone, by LIST.lock beside it, hidden, open to nobody
+//   else and deleted by the system with its handle. A second program writing
+//   the same list fails with "busy"; lists of other names in the folder are
+//   free.
+// Whatever else stands in the lock's place (a file of the user's, a link, a
+// folder, a FIFO) is never opened through, written or deleted: the start
+// fails, naming it. A lock left by a program or system that stopped before
+// it could delete it is known by its content and taken over.
 class ListLock {
   public:
     explicit ListLock(NativeView list);
+    ~ListLock();
+    ListLock(const ListLock&) = delete;
+    ListLock& operator=(const ListLock&) = delete;
 
-    // The lock's own file, or empty where the platform needs none.
+    // The lock's own file.
     const NativeString& Path() const { return path_; }
 
   private:
@@ -73,13 +78,16 @@ class ReplacementFile : public ListSink {
 
     void Write(const char* data, std::size_t size) override;
 
-    // Closes the file and puts it in the target's place.
+    // Puts the file in the target's place, its bytes on the disk first and
+    // the new name after, so that neither a crash of the system nor a power
+    // cut can leave the target short or empty.
     void Commit();
 
   private:
     NativeString target_;
     NativeString temporary_;
     FileHandle handle_;
+    long long written_ = 0;
 };
 
 // The program's standard output, for a list another program reads as it is

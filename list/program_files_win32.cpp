@@ -112,6 +112,9 @@ ListLock::ListLock(NativeView list) : path_(NativeString(list) + kLockSuffix) {
     }
 }
 
+// The system deletes the file with the handle.
+ListLock::~ListLock() = default;
+
 std::optional<ExistingFile> ExistingFile::Open(NativeView path) {
     // The entry itself, not what a link leads to.
     FileHandle handle(
@@ -193,12 +196,17 @@ void ReplacementFile::Write(const char* data, std::size_t size) {
     }
 }
 
+// The data reaches the disk before the rename, and the rename before the
+// call returns (write-through), as NTFS otherwise may reorder them.
 void ReplacementFile::Commit() {
+    if (!FlushFileBuffers(handle_.Get())) {
+        throw LastError().At(target_);
+    }
     if (!CloseHandle(handle_.Release())) {
         throw LastError().At(target_);
     }
     if (!MoveFileExW(ExtendedPath(temporary_).c_str(), ExtendedPath(target_).c_str(),
-                     MOVEFILE_REPLACE_EXISTING)) {
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         throw LastError().At(target_);
     }
     temporary_.clear();

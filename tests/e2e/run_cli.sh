@@ -116,13 +116,13 @@ cmp out/my.list.obey expected || fail "the options' list"
 head -n 2 out/my.list_bak.obey | grep -q "rofssize=18446744073709551615" || fail "the options' backup"
 
 # Errors: exit 1, the path and the system's words, the list and the backup
-# as they were. The list's write is the third: the backup's copy takes two.
+# as they were.
 cp ROFS.obey before
 cp ROFS_bak.obey before_bak
-expect 1 strace -f -o /dev/null -e trace=write -e inject=write:error=EIO:when=3 "$cli"
+expect 1 strace -f -o /dev/null -P "$work/t/ROFS.obey.tmp" -e trace=write -e inject=write:error=EIO "$cli"
 has "obeygen-cli: error: $work/t/ROFS.obey: Input/output error (error 5)"
 cmp ROFS.obey before && cmp ROFS_bak.obey before_bak || fail "a failed run changed the list"
-[ "$(ls)" = "$(printf 'ROFS\nROFS.obey\nROFS_bak.obey\nbefore\nbefore_bak\nexpected\nout\nwindow.obey')" ] ||
+[ "$(ls -A)" = "$(printf 'ROFS\nROFS.obey\nROFS_bak.obey\nbefore\nbefore_bak\nexpected\nout\nwindow.obey')" ] ||
     fail "a failed run left a file behind"
 strace -f -o /dev/null -e trace=getdents64 -e inject=getdents64:delay_enter=2000000:when=1 "$cli" >/dev/null 2>&1 &
 sleep 1
@@ -130,6 +130,31 @@ expect 1 "$cli"
 has "busy: another ObeyGen program is writing a list there (error 16)"
 wait $! || fail "the first run failed"
 cp ROFS.obey before
+
+# Each file on the disk before its new name, each name before the next, a
+# power cut after any step leaving a whole list and backup; a lock that holds
+# where flock fails, as on NFS, and goes with the run.
+expect 0 strace -f -o "$work/trace" -y -e trace=fsync,rename -e inject=flock:error=EBADF "$cli"
+sed -E '/^[0-9]+ +(fsync|rename)/!d; s/^[0-9]+ +//; s/\([0-9]+<(.*)>\)/(\1)/; s/ += 0$//' "$work/trace" >"$work/flushes"
+printf '%s\n' "fsync($work/t/ROFS_bak.obey.tmp)" "rename(\"$work/t/ROFS_bak.obey.tmp\", \"$work/t/ROFS_bak.obey\")" \
+    "fsync($work/t)" "fsync($work/t/ROFS.obey.tmp)" "rename(\"$work/t/ROFS.obey.tmp\", \"$work/t/ROFS.obey\")" \
+    "fsync($work/t)" | diff - "$work/flushes" || fail "the flushes"
+[ ! -e .obeygen.lock ] || fail "the lock stayed"
+
+# What stands in the lock's place is never followed, written or deleted; a
+# lock a killed program left is taken over.
+echo thesis >thesis.doc
+for make in "ln -s thesis.doc" "cp thesis.doc" "mkdir" "mkfifo" "ln -s none"; do
+    $make .obeygen.lock
+    expect 1 timeout 10 "$cli"
+    has "obeygen-cli: error: $work/t/.obeygen.lock: File exists"
+    [ "$(cat thesis.doc)" = thesis ] && cmp ROFS.obey before || fail "$make in the lock's place"
+    rm -r .obeygen.lock
+done
+printf 'ObeyGen lock\n' >.obeygen.lock
+expect 0 "$cli"
+[ ! -e .obeygen.lock ] || fail "a left lock stayed"
+rm thesis.doc
 
 # Help, version, and a usage error for each bad argument.
 expect 0 "$cli" --help
