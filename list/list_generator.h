@@ -92,12 +92,13 @@ class ListGenerator {
     void Form_Load();
 
     // Writes the list anew with a full listing of the source tree after what
-    // it held, leaving out what the patterns given and those of ROFS.exclude
-    // beside the list (read anew at each click) name, recovering inside the tree by itself, and
-    // puts it in place of the list when done. Throws when the source folder cannot be opened, its
-    // full path holds a double quote, CR or LF (UnlistablePathError, before
-    // anything is written), or the list cannot be written; the list then
-    // stands as before.
+    // it held, recovering inside the tree by itself, and puts it in place of
+    // the list when done. Leaves out what the patterns given name, and those
+    // of ROFS.exclude beside the list, read anew at each click. Throws when
+    // the source folder cannot be opened, its full path holds a double quote,
+    // CR or LF (UnlistablePathError, before anything is written), the
+    // pattern file cannot be read, or the list cannot be written; the list
+    // then stands as before.
     ClickSummary Command1_Click();
 
     // Lets the lock go.
