@@ -351,4 +351,21 @@ TEST(PosixErrors, ChineseForTheCommonOnesUnderAChineseLocaleOnly) {
     EXPECT_EQ(ErrorFromNumber(ENOENT).Description(), "No such file or directory");
 }
 
+// The window's boxes stay in Chinese under the C locale too, its advice
+// beside the description; the command line's stay in English under a
+// Chinese one. (In a child: the choice holds for the process.)
+TEST(PosixErrors, EachProgramKeepsToItsLanguageWhateverTheLocale) {
+    InChild(false, [] {
+        std::setlocale(LC_MESSAGES, "C");
+        PreferChineseDescriptions();
+        EXPECT_EQ(ErrorFromNumber(ENOENT).Description(), "找不到路径。");
+        EXPECT_EQ(ErrorFromNumber(EIO).Description(), "由于 I/O 设备错误，无法运行此项请求。");
+    });
+    InChild(false, [] {
+        ASSERT_NE(std::setlocale(LC_MESSAGES, "zh_CN.UTF-8"), nullptr);
+        PreferEnglishDescriptions();
+        EXPECT_EQ(ErrorFromNumber(ENOENT).Description(), "No such file or directory");
+    });
+}
+
 }  // namespace
