@@ -17,6 +17,18 @@ std::uint64_t Key(std::string_view bytes) {
     return std::hash<std::string_view>{}(bytes);
 }
 
+// Where a name's characters are the list's bytes (POSIX), they are hashed
+// where they lie, without a copy.
+std::uint64_t Key(NativeView path, std::string& narrow) {
+    if constexpr (sizeof(NativeChar) == 1) {
+        return Key(std::string_view(reinterpret_cast<const char*>(path.data()), path.size()));
+    } else {
+        narrow.clear();
+        AppendNarrow(path, narrow);
+        return Key(narrow);
+    }
+}
+
 void SortUnique(std::vector<std::uint64_t>& keys) {
     std::sort(keys.begin(), keys.end());
     keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
@@ -24,13 +36,20 @@ void SortUnique(std::vector<std::uint64_t>& keys) {
 
 }  // namespace
 
-void ListChanges::Start(NativeString earlier) {
+void ListChanges::Start(NativeString earlier, bool lastListing) {
     Abandon();
     if (earlier.empty()) {
         return;
     }
     earlierPath_ = std::move(earlier);
     started_ = true;
+    // The listing just written: no reading, no parsing, only its sorting,
+    // which the thread does.
+    useKept_ = lastListing && keptKnown_;
+    if (useKept_) {
+        earlier_ = std::move(kept_);
+        keptKnown_ = false;
+    }
     try {
         reader_ = std::thread(&ListChanges::ReadEarlier, this);
     } catch (const std::system_error&) {
@@ -41,9 +60,7 @@ void ListChanges::Start(NativeString earlier) {
 // Memory that runs out here costs the counts, not the click.
 void ListChanges::Add(NativeView imagePath) {
     try {
-        narrow_.clear();
-        AppendNarrow(imagePath, narrow_);
-        listed_.push_back(Key(narrow_));
+        listed_.push_back(Key(imagePath, narrow_));
     } catch (const std::bad_alloc&) {
         lost_ = true;
         started_ = false;
@@ -53,6 +70,11 @@ void ListChanges::Add(NativeView imagePath) {
 // A file line as the builder cuts it: "file", the host path, the image path.
 // Any failure leaves the earlier list unknown, never the click failed.
 void ListChanges::ReadEarlier() {
+    if (useKept_) {
+        SortUnique(earlier_);
+        earlierKnown_ = true;
+        return;
+    }
     try {
         std::optional<ExistingFile> file = ExistingFile::Open(earlierPath_);
         if (!file) {
@@ -87,7 +109,7 @@ std::optional<ListChangeCounts> ListChanges::Finish() {
     }
     if (reader_.joinable()) {
         reader_.join();
-    } else {
+    } else if (!earlierKnown_) {
         ReadEarlier();
     }
     std::optional<ListChangeCounts> counts;
@@ -111,6 +133,12 @@ std::optional<ListChangeCounts> ListChanges::Finish() {
         }
         counts = found;
     }
+    // What the next click compares with, when it is this click's list:
+    // sorted, if ever, by that click's thread.
+    if (!lost_) {
+        kept_ = std::move(listed_);
+        keptKnown_ = true;
+    }
     Abandon();
     return counts;
 }
@@ -123,6 +151,7 @@ void ListChanges::Abandon() {
     stop_ = false;
     started_ = false;
     lost_ = false;
+    useKept_ = false;
     earlierKnown_ = false;
     earlier_ = {};
     listed_ = {};

@@ -23,8 +23,10 @@ class ListChanges {
 
     // Starts reading the list at earlier, on a thread of its own while the
     // walk runs (at Finish when no thread can be started). An empty path,
-    // or nothing there, compares with nothing.
-    void Start(NativeString earlier);
+    // or nothing there, compares with nothing. lastListing: the list at
+    // earlier holds the listing of the click before, which was kept: it is
+    // compared with as kept, unread.
+    void Start(NativeString earlier, bool lastListing = false);
 
     // One file of the click's listing: its image path, as the list line
     // holds it unquoted. Does nothing unless started.
@@ -38,7 +40,8 @@ class ListChanges {
     // read (what changed is then unknown, but the click stands).
     std::optional<ListChangeCounts> Finish();
 
-    // Stops the reading, if any, and forgets the click.
+    // Stops the reading, if any, and forgets the click (not the listing
+    // kept from the click before).
     void Abandon();
 
   private:
@@ -46,7 +49,9 @@ class ListChanges {
     void ReadEarlier();
 
     bool started_ = false;
-    bool lost_ = false;  // no memory for a file's key: what changed is unknown
+    bool lost_ = false;
+    bool useKept_ = false;  // earlier_ is kept_, to be sorted  // no memory for a file's key: what
+                            // changed is unknown
     NativeString earlierPath_;
     std::thread reader_;
     std::atomic<bool> stop_{false};
@@ -56,4 +61,7 @@ class ListChanges {
     bool earlierKnown_ = false;
     std::vector<std::uint64_t> listed_;
     std::string narrow_;
+    // The last finished click's listing, in the walk's order.
+    std::vector<std::uint64_t> kept_;
+    bool keptKnown_ = false;
 };

@@ -89,6 +89,7 @@ ClickSummary ListGenerator::Command1_Click() {
     return WithMemoryAsError([this] {
         ReadExcludeFile();
         earlierList_ = pressed_ ? ListPath() : BackupPath();
+        earlierIsLastListing_ = pressed_;
         ClickSummary summary = Click(false, nullptr);
         pressed_ = true;
         return summary;
@@ -199,7 +200,7 @@ FolderListing* ListGenerator::OpenSource(ReadAhead& ahead) {
 // click little more than a hash a file.
 void ListGenerator::ListTree(FolderListing* root, ReadAhead& ahead, ListFile& list,
                              ClickSummary& summary) {
-    changes_.Start(std::exchange(earlierList_, {}));
+    changes_.Start(std::exchange(earlierList_, {}), std::exchange(earlierIsLastListing_, false));
     exclusions_.StartCounting();
     try {
         WalkFolder(root, ahead, list, summary);

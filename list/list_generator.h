@@ -170,6 +170,7 @@ class ListGenerator {
     // load, or the last real one when that held only its header; each later
     // press the list as the one before left it.
     NativeString earlierList_;
+    bool earlierIsLastListing_ = false;  // the press before's listing, kept by changes_
     bool pressed_ = false;
     ListChanges changes_;
     NativeString rootPath_;
