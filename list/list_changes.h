@@ -49,9 +49,8 @@ class ListChanges {
     void ReadEarlier();
 
     bool started_ = false;
-    bool lost_ = false;
-    bool useKept_ = false;  // earlier_ is kept_, to be sorted  // no memory for a file's key: what
-                            // changed is unknown
+    bool lost_ = false;     // no memory for a file's key: what changed is unknown
+    bool useKept_ = false;  // earlier_ is kept_, to be sorted
     NativeString earlierPath_;
     std::thread reader_;
     std::atomic<bool> stop_{false};
