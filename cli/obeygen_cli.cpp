@@ -38,6 +38,10 @@ constexpr const char* kUsage =
     "                       from the source folder down; case counts on Linux\n"
     "                       only. Repeatable:\n"
     "                       --exclude Thumbs.db --exclude '*.tmp' --exclude sys/tmp\n"
+    "      --exclude-from FILE  --exclude each line of FILE but blank lines and\n"
+    "                       lines beginning with '#'. Repeatable. The patterns of\n"
+    "                       ROFS.exclude beside the list are taken too, when it\n"
+    "                       exists\n"
     "      --rofsname NAME  the image name of the first line (default CG33.smg)\n"
     "      --rofssize SIZE  the image size of the second line, decimal or 0x\n"
     "                       hexadecimal, written as given (default 0x40000000)\n"
@@ -167,9 +171,32 @@ void PrintAdvice(const Error& error, const ListGenerator& generator) {
     }
 }
 
+// What the summary line adds: the files added and removed against the
+// earlier list, and what the patterns left out.
+std::string OutcomeText(const ClickSummary& summary) {
+    std::string text;
+    if (summary.Changes()) {
+        text += " (+" + std::to_string(summary.Changes()->added) + " -" +
+                std::to_string(summary.Changes()->removed) + ")";
+    }
+    if (summary.PatternCount() != 0) {
+        text += "; patterns left out " + std::to_string(summary.LeftOut()) +
+                (summary.LeftOut() == 1 ? " entry" : " entries");
+    }
+    return text;
+}
+
+// A pattern that leaves nothing out is mostly a mistyped one.
+void PrintIdlePatterns(const ClickSummary& summary) {
+    for (const IdlePattern& idle : summary.IdlePatterns()) {
+        std::fprintf(stderr, "obeygen-cli: note: %s: pattern '%s' left out nothing\n",
+                     Shown(idle.origin).c_str(), Shown(idle.pattern).c_str());
+    }
+}
+
 bool TakesValue(NativeView option) {
-    for (const char* name :
-         {"-s", "--source", "-o", "--output", "--rofsname", "--rofssize", "--exclude"}) {
+    for (const char* name : {"-s", "--source", "-o", "--output", "--rofsname", "--rofssize",
+                             "--exclude", "--exclude-from"}) {
         if (Is(option, name)) {
             return true;
         }
@@ -183,7 +210,8 @@ int RunCli(const std::vector<NativeString>& arguments, bool outputClosed) {
     std::optional<NativeString> directory;
     std::optional<NativeString> source;
     std::optional<NativeString> output;
-    std::vector<NativeString> excluded;
+    // Each --exclude (false) and --exclude-from (true) in the order given.
+    std::vector<std::pair<bool, NativeString>> excluded;
     std::string name(kImageName);
     std::string size(kImageSize);
     // Each option and its value, none for an option that takes none.
@@ -253,7 +281,9 @@ int RunCli(const std::vector<NativeString>& arguments, bool outputClosed) {
             if (value->empty()) {
                 return UsageError("an empty pattern excludes nothing");
             }
-            excluded.push_back(*value);
+            excluded.emplace_back(false, *value);
+        } else if (Is(option, "--exclude-from")) {
+            excluded.emplace_back(true, *value);
         } else if (Is(option, "--rofsname")) {
             const std::optional<std::string> bytes = ImageName(*value);
             if (!bytes) {
@@ -293,8 +323,13 @@ int RunCli(const std::vector<NativeString>& arguments, bool outputClosed) {
     places.header = HeaderBytes(name, size);
 
     ListGenerator generator(std::move(places));
-    for (const NativeString& pattern : excluded) {
-        generator.Exclude(pattern);
+    try {
+        for (const auto& [fromFile, pattern] : excluded) {
+            fromFile ? generator.ExcludeFrom(pattern) : generator.Exclude(pattern);
+        }
+    } catch (const Error& error) {
+        PrintError(error);
+        return 1;
     }
     generator.ObserveProblems([](const Problem& problem) {
         const std::string reason = Reason(problem);
@@ -313,7 +348,8 @@ int RunCli(const std::vector<NativeString>& arguments, bool outputClosed) {
                      static_cast<unsigned long long>(summary.LinesWritten()),
                      summary.LinesWritten() == 1 ? "file" : "files",
                      toOutput ? "standard output" : Shown(generator.ListPath()).c_str(),
-                     Verdict(summary).c_str());
+                     (OutcomeText(summary) + Verdict(summary)).c_str());
+        PrintIdlePatterns(summary);
         return summary.HasProblems() ? 3 : 0;
     } catch (const Error& error) {
         PrintError(error);

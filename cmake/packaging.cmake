@@ -1,7 +1,9 @@
-# What a release holds: the programs a user runs and README.txt, side by side
-# at the top, since the programs work in the folder that holds them and a
-# release is unpacked beside its ROFS folder. `cmake --install` lays it out,
-# CPack packs it.
+# What a release holds: the programs a user runs and README.txt, side by side,
+# since the programs work in the folder that holds them and a release is
+# unpacked beside its ROFS folder (the zip at its top, the tarball in a folder
+# of its own). `cmake --install` lays it out, CPack packs it. On Linux CPack
+# also makes a Debian package of components of their own, left out of
+# `cmake --install`: the programs in /usr/bin, the desktop entry and the icon.
 
 # Not /usr/local: a release is a folder of its own.
 if(CMAKE_INSTALL_PREFIX_INITIALIZED_TO_DEFAULT)
@@ -36,18 +38,48 @@ configure_file(${PROJECT_SOURCE_DIR}/docs/README-${readme_platform}.txt ${PROJEC
                NEWLINE_STYLE ${readme_newlines})
 install(FILES ${PROJECT_BINARY_DIR}/README.txt DESTINATION . COMPONENT README.txt)
 
+if(NOT WIN32)
+    foreach(program IN LISTS obey_programs)
+        install(TARGETS ${program} RUNTIME DESTINATION bin COMPONENT deb EXCLUDE_FROM_ALL)
+    endforeach()
+    install(FILES ${PROJECT_SOURCE_DIR}/window/resources/obeygen.desktop
+            DESTINATION share/applications COMPONENT deb EXCLUDE_FROM_ALL)
+    install(FILES ${PROJECT_SOURCE_DIR}/window/resources/obeygen.png
+            DESTINATION share/icons/hicolor/48x48/apps COMPONENT deb EXCLUDE_FROM_ALL)
+    install(FILES ${PROJECT_BINARY_DIR}/README.txt DESTINATION share/doc/obeygen
+            COMPONENT deb EXCLUDE_FROM_ALL)
+endif()
+
 if(WIN32)
     set(CPACK_PACKAGE_NAME ObeyGen)
     set(CPACK_GENERATOR ZIP)
     set(CPACK_SYSTEM_NAME win64)
 else()
     set(CPACK_PACKAGE_NAME obeygen)
-    set(CPACK_GENERATOR TGZ)
+    set(CPACK_GENERATOR TGZ DEB)
     string(TOLOWER "${CMAKE_SYSTEM_NAME}-${CMAKE_SYSTEM_PROCESSOR}" CPACK_SYSTEM_NAME)
+    # obeygen_1.0.0.0_amd64.deb, its dependencies as dpkg-shlibdeps finds
+    # them in the programs.
+    set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+    set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+    set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+    set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+    set(CPACK_PACKAGE_CONTACT "ObeyGen developers <obeygen@localhost>")
+    set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "obey list generator for ROFS images (Obey文件生成工具)")
+    set(CPACK_DEBIAN_PACKAGE_VERSION ${PROJECT_VERSION})
+    string(CONCAT CPACK_DEBIAN_PACKAGE_DESCRIPTION
+           "obeygen (a GTK 3 window) and obeygen-cli list every file under a ROFS folder\n"
+           "into ROFS.obey, the list a ROM image builder reads. Installed here, the window\n"
+           "works in the folder it is started from (from the menu: the home folder).")
 endif()
 # ObeyGen-1.0.0.0-win64.zip, obeygen-1.0.0.0-linux-x86_64.tar.gz.
 set(CPACK_PACKAGE_FILE_NAME ${CPACK_PACKAGE_NAME}-${PROJECT_VERSION}-${CPACK_SYSTEM_NAME})
+# The tarball's folder is set in cmake/cpack_project.cmake, per generator.
 set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
+# Folders CPack makes itself (the tarball's own) have these modes whatever
+# the umask of whoever packs.
+set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_VERBATIM_VARIABLES ON)
 set(CPACK_SOURCE_GENERATOR "")

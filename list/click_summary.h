@@ -4,10 +4,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "exclusions.h"
 #include "native_text.h"
 
 // What went less than perfectly in one walk of the tree.
@@ -35,6 +37,12 @@ struct Problem {
     NativeString other;  // the second path a problem concerns, where there is one
 };
 
+// The files a click added to and removed from an earlier list (ListChanges).
+struct ListChangeCounts {
+    std::uint64_t added = 0;
+    std::uint64_t removed = 0;
+};
+
 // The result of one click: how many file lines went to the list, and its
 // problems. Only the first kKeptPerKind problems of each kind are kept with
 // their paths, so that a tree full of bad names cannot exhaust memory; the
@@ -59,9 +67,29 @@ class ClickSummary {
     // The kept problems, in the order they arose.
     const std::vector<Problem>& Kept() const { return kept_; }
 
+    // What the user's patterns did in the click: how many there were, the
+    // entries they left out, and those that left out nothing.
+    void SetLeftOut(std::size_t patterns, std::uint64_t leftOut, std::vector<IdlePattern> idle) {
+        patterns_ = patterns;
+        leftOut_ = leftOut;
+        idlePatterns_ = std::move(idle);
+    }
+    std::size_t PatternCount() const { return patterns_; }
+    std::uint64_t LeftOut() const { return leftOut_; }
+    const std::vector<IdlePattern>& IdlePatterns() const { return idlePatterns_; }
+
+    // The files added to and removed from the earlier list; nullopt when
+    // there was none to compare with.
+    void SetChanges(std::optional<ListChangeCounts> changes) { changes_ = changes; }
+    const std::optional<ListChangeCounts>& Changes() const { return changes_; }
+
   private:
     std::uint64_t linesWritten_ = 0;
     std::array<std::uint64_t, kProblemKindCount> counts_{};
     std::vector<Problem> kept_;
     Observer observer_;
+    std::size_t patterns_ = 0;
+    std::uint64_t leftOut_ = 0;
+    std::vector<IdlePattern> idlePatterns_;
+    std::optional<ListChangeCounts> changes_;
 };

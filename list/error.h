@@ -29,8 +29,14 @@ class Error : public std::runtime_error {
 };
 
 // Descriptions in English from now on where the system has them, as build
-// logs expect, rather than in the user's language.
+// logs expect, rather than in the user's language (the command line).
 void PreferEnglishDescriptions();
+
+// Descriptions in Chinese from now on, the window's language, whatever the
+// user's locale: on POSIX the common errors in the Windows build's words; on
+// Windows where the system has Chinese texts. So that a box's words, its
+// advice included, stay in one language.
+void PreferChineseDescriptions();
 
 // The error the last failed platform call left behind.
 Error LastError();

@@ -1,5 +1,8 @@
 #include "error.h"
 
+#include <locale.h>
+
+#include <atomic>
 #include <cerrno>
 #include <clocale>
 #include <cstring>
@@ -31,17 +34,44 @@ const char* ChineseDescription(long number) {
             return "内存不足。";
         case EAGAIN:
             return "资源暂时不可用。";
+        case EIO:
+            return "由于 I/O 设备错误，无法运行此项请求。";
+        case EINVAL:
+            return "参数错误。";
+        case ENAMETOOLONG:
+            return "文件名或扩展名太长。";
+        case ELOOP:
+            return "无法解析文件名。";
+        case EISDIR:
+            return "目录名称无效。";
+        case EEXIST:
+            return "文件存在。";
+        case EFBIG:
+            return "文件太大，无法执行该操作。";
+        case ECANCELED:
+            return "操作已被用户取消。";
         default:
             return nullptr;
     }
 }
 
-// A program that has taken the user's locale (the window) describes in the
-// user's language; one that has not (the command line) keeps the C
-// library's English.
+enum class Language { kUsers, kEnglish, kChinese };
+std::atomic<Language> preferred{Language::kUsers};
+
+// A program that has taken the user's locale describes in the user's
+// language; one that has not keeps the C library's English.
 bool InChinese() {
+    if (preferred != Language::kUsers) {
+        return preferred == Language::kChinese;
+    }
     const char* messages = std::setlocale(LC_MESSAGES, nullptr);
     return messages != nullptr && std::strncmp(messages, "zh", 2) == 0;
+}
+
+// English whatever locale the program has taken.
+std::string EnglishDescription(long number) {
+    static const locale_t c = ::newlocale(LC_ALL_MASK, "C", locale_t(0));
+    return c != locale_t(0) ? ::strerror_l(static_cast<int>(number), c) : "Unknown error";
 }
 
 }  // namespace
@@ -56,12 +86,19 @@ Error ErrorFromNumber(long number) {
     // returns the text) rather than strerror, which may share one buffer.
     // It follows LC_MESSAGES, so the description is in the user's language
     // once the program has called setlocale.
+    if (preferred == Language::kEnglish) {
+        return Error(number, EnglishDescription(number));
+    }
     char buffer[256];
     return Error(number, ::strerror_r(static_cast<int>(number), buffer, sizeof buffer));
 }
 
 void PreferEnglishDescriptions() {
-    // Without a call to setlocale, strerror's texts are English already.
+    preferred = Language::kEnglish;
+}
+
+void PreferChineseDescriptions() {
+    preferred = Language::kChinese;
 }
 
 Error LastError() {

@@ -21,6 +21,10 @@ void PreferEnglishDescriptions() {
     preferredLanguage = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
 }
 
+void PreferChineseDescriptions() {
+    preferredLanguage = MAKELANGID(LANG_CHINESE_SIMPLIFIED, SUBLANG_CHINESE_SIMPLIFIED);
+}
+
 Error ErrorFromNumber(long number) {
     wchar_t* buffer = nullptr;
     // A system without English texts describes in its own language.

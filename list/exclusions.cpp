@@ -15,7 +15,7 @@ bool SameName(NativeView a, NativeView b) {
 
 }  // namespace
 
-void Exclusions::AddPattern(NativeView pattern) {
+void Exclusions::AddPattern(NativeView pattern, NativeString origin) {
     NativeString own(pattern);
     std::replace_if(own.begin(), own.end(), IsSeparator, kSeparator);
     const bool isPath = own.find(kSeparator) != NativeString::npos;
@@ -25,7 +25,16 @@ void Exclusions::AddPattern(NativeView pattern) {
     while (!own.empty() && own.back() == kSeparator) {
         own.pop_back();
     }
-    (isPath ? pathPatterns_ : namePatterns_).push_back(std::move(own));
+    patterns_.push_back(
+        Pattern{std::move(own), isPath, NativeString(pattern), std::move(origin), 0});
+    pathPatterns_ += isPath ? 1 : 0;
+}
+
+void Exclusions::KeepPatterns(std::size_t count) {
+    while (patterns_.size() > count) {
+        pathPatterns_ -= patterns_.back().isPath ? 1 : 0;
+        patterns_.pop_back();
+    }
 }
 
 void Exclusions::SetOwnFiles(FolderId folder, std::vector<NativeString> names) {
@@ -39,14 +48,51 @@ bool Exclusions::IsOwnFile(NativeView name) const {
 }
 
 bool Exclusions::ExcludesName(NativeView name) const {
-    return std::any_of(namePatterns_.begin(), namePatterns_.end(),
-                       [&](const NativeString& p) { return MatchesPattern(p, name); });
+    return std::any_of(patterns_.begin(), patterns_.end(), [&](const Pattern& p) {
+        return !p.isPath && MatchesPattern(p.match, name);
+    });
 }
 
-bool Exclusions::Excludes(NativeView name, NativeView relative) const {
-    return ExcludesName(name) ||
-           std::any_of(pathPatterns_.begin(), pathPatterns_.end(),
-                       [&](const NativeString& p) { return MatchesPattern(p, relative); });
+// In the order given: the first pattern that names an entry is the one it
+// counts to.
+std::size_t Exclusions::Match(NativeView name, NativeView relative) const {
+    for (std::size_t i = 0; i < patterns_.size(); ++i) {
+        if (MatchesPattern(patterns_[i].match, patterns_[i].isPath ? relative : name)) {
+            return i;
+        }
+    }
+    return patterns_.size();
+}
+
+bool Exclusions::Excludes(NativeView name, NativeView relative) {
+    const std::size_t match = Match(name, relative);
+    if (match == patterns_.size()) {
+        return false;
+    }
+    ++patterns_[match].leftOut;
+    ++leftOut_;
+    return true;
+}
+
+bool Exclusions::ExcludesUncounted(NativeView name, NativeView relative) const {
+    return Match(name, relative) != patterns_.size();
+}
+
+void Exclusions::StartCounting() {
+    leftOut_ = 0;
+    for (Pattern& p : patterns_) {
+        p.leftOut = 0;
+    }
+}
+
+std::vector<IdlePattern> Exclusions::IdlePatterns() const {
+    std::vector<IdlePattern> idle;
+    for (const Pattern& p : patterns_) {
+        if (p.leftOut == 0) {
+            idle.push_back(IdlePattern{p.given, p.origin});
+        }
+    }
+    return idle;
 }
 
 // One star at a time is enough: when a later star cannot take the text up to

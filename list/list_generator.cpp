@@ -9,6 +9,7 @@
 #include "builder_names.h"
 #include "error.h"
 #include "obey_format.h"
+#include "pattern_file.h"
 
 namespace {
 
@@ -83,7 +84,14 @@ ClickSummary ListGenerator::Command1_Click() {
     if (lock_ == nullptr) {
         throw InvalidArgumentError();
     }
-    return WithMemoryAsError([this] { return Click(nullptr); });
+    return WithMemoryAsError([this] {
+        ReadExcludeFile();
+        earlierList_ = pressed_ ? ListPath() : BackupPath();
+        earlierIsLastListing_ = pressed_;
+        ClickSummary summary = Click(nullptr);
+        pressed_ = true;
+        return summary;
+    });
 }
 
 ClickSummary ListGenerator::ListOnce() {
@@ -91,9 +99,13 @@ ClickSummary ListGenerator::ListOnce() {
         throw InvalidArgumentError();
     }
     return WithMemoryAsError([this] {
-        // A source no list can carry fails before the backup is touched.
+        // A source no list can carry fails before the backup is touched, as
+        // does a pattern file that cannot be read.
         FullSourcePath();
+        ReadExcludeFile();
         const Start start = Begin();
+        // The last real list: one of the header alone stays out of the backup.
+        earlierList_ = start.backup != nullptr ? ListPath() : BackupPath();
         return Click(start.backup.get());
     });
 }
@@ -151,6 +163,7 @@ void ListGenerator::CommitBoth(ReplacementFile* backup, ReplacementFile& list) {
 
 ClickSummary ListGenerator::ListToStandardOutput() {
     return WithMemoryAsError([this] {
+        ReadExcludeFile();
         ClickSummary summary(observer_);
         ReadAhead ahead(ReadAheadThreads(), LeftOutFolders());
         FolderListing* root = OpenSource(ahead);
@@ -189,10 +202,54 @@ FolderListing* ListGenerator::OpenSource(ReadAhead& ahead) {
     return root;
 }
 
+// The earlier list is read beside the walk, so that the comparison costs the
+// click little more than a hash a file.
 void ListGenerator::ListTree(FolderListing* root, ReadAhead& ahead, ListFile& list,
                              ClickSummary& summary) {
-    WalkFolder(root, ahead, list, summary);
-    list.Flush();
+    changes_.Start(std::exchange(earlierList_, {}), std::exchange(earlierIsLastListing_, false));
+    exclusions_.StartCounting();
+    try {
+        WalkFolder(root, ahead, list, summary);
+        list.Flush();
+    } catch (...) {
+        changes_.Abandon();
+        throw;
+    }
+    summary.SetChanges(changes_.Finish());
+    summary.SetLeftOut(exclusions_.PatternCount(), exclusions_.LeftOut(),
+                       exclusions_.IdlePatterns());
+}
+
+void ListGenerator::ExcludeFrom(NativeView path) {
+    const std::optional<std::string> bytes = ReadPatternFile(path);
+    if (!bytes) {
+        throw MissingFolderError().At(path);
+    }
+    AddPatternFile(*bytes, path);
+    givenPatterns_ = exclusions_.PatternCount();
+}
+
+// Each pattern known by the file's name and its line, "ROFS.exclude:3".
+void ListGenerator::AddPatternFile(const std::string& bytes, NativeView shownAs) {
+    for (const FilePattern& pattern : ParsePatternFile(bytes)) {
+        NativeString origin(shownAs);
+        origin.push_back(':');
+        for (const char digit : std::to_string(pattern.line)) {
+            origin.push_back(static_cast<NativeChar>(digit));
+        }
+        exclusions_.AddPattern(pattern.pattern, std::move(origin));
+    }
+}
+
+// ROFS.exclude beside the list, as it stands at this click: its patterns of
+// an earlier click go, whatever the file holds now.
+void ListGenerator::ReadExcludeFile() {
+    exclusions_.KeepPatterns(givenPatterns_);
+    const NativeString path = ExcludeFileBeside(ListPath());
+    const std::optional<std::string> bytes = ReadPatternFile(path);
+    if (bytes) {
+        AddPatternFile(*bytes, NativeView(path).substr(path.size() - kExcludeFileName.size()));
+    }
 }
 
 // The list, the backup, their temporary files and the lock, known by the
@@ -212,20 +269,27 @@ void ListGenerator::KnowOwnFiles(const ListLock& lock) {
 // Whether name, a file or other entry of a folder that is the list's own
 // (ownFolder) or not, is left out: as the program's own file, or by the
 // user's patterns.
-bool ListGenerator::LeavesOut(NativeView name, bool ownFolder) const {
+bool ListGenerator::LeavesOut(NativeView name, bool ownFolder) {
     return (ownFolder && exclusions_.IsOwnFile(name)) || LeavesOut(name);
 }
 
 // Whether the user's patterns leave out name, the last step of the path
-// being walked.
-bool ListGenerator::LeavesOut(NativeView name) const {
-    if (!exclusions_.HasPatterns()) {
-        return false;
-    }
+// being walked; counted, as the walk asks once an entry.
+bool ListGenerator::LeavesOut(NativeView name) {
+    return exclusions_.HasPatterns() && exclusions_.Excludes(name, RelativePath());
+}
+
+// The same, uncounted: for a folder, whose entry the walk passes twice.
+bool ListGenerator::PatternsLeaveOut(NativeView name) const {
+    return exclusions_.HasPatterns() && exclusions_.ExcludesUncounted(name, RelativePath());
+}
+
+// The path being walked below the source folder, without a leading separator.
+NativeView ListGenerator::RelativePath() const {
     NativeView relative(path_);
     relative.remove_prefix(std::min(rootPath_.size(), relative.size()));
     relative.remove_prefix(std::min(relative.find_first_not_of(kSeparator), relative.size()));
-    return exclusions_.Excludes(name, relative);
+    return relative;
 }
 
 // Every line would carry the source folder's path: one that no list can
@@ -248,6 +312,6 @@ bool ListGenerator::ReadAsOther(NativeView name, bool file) {
     return file && FilePathReadAsOther(path_, readAs_);
 }
 
-void ListGenerator::Form_Unload(bool* /*cancel*/) {
+void ListGenerator::Form_Unload() {
     lock_.reset();
 }

@@ -35,6 +35,7 @@
 #include "click_summary.h"
 #include "exclusions.h"
 #include "folder.h"
+#include "list_changes.h"
 #include "list_file.h"
 #include "name_clash.h"
 #include "native_text.h"
@@ -94,14 +95,16 @@ class ListGenerator {
     // Writes the list anew, the header and a full listing of the source tree
     // (not the earlier clicks' lines: the builder refuses a file listed
     // twice), recovering inside the tree by itself, and puts it in place of
-    // the list when done. Throws when the source folder cannot be opened, its
-    // full path holds a double quote, CR or LF or a name the builder reads as
-    // another (UnlistablePathError, before anything is written), or the list
-    // cannot be written; the list then stands as before.
+    // the list when done. Leaves out what the patterns given name, and those
+    // of ROFS.exclude beside the list, read anew at each click. Throws when
+    // the source folder cannot be opened, its full path holds a double quote,
+    // CR or LF or a name the builder reads as another (UnlistablePathError,
+    // before anything is written), the pattern file cannot be read, or the
+    // list cannot be written; the list then stands as before.
     ClickSummary Command1_Click();
 
-    // Lets the lock go. The unload always proceeds; cancel is left untouched.
-    void Form_Unload(bool* cancel = nullptr);
+    // Lets the lock go.
+    void Form_Unload();
 
     // A start, a press and a close in one, for a command line: the backup
     // and the list change only when the listing is done, so that a run that
@@ -117,7 +120,14 @@ class ListGenerator {
     // ahead by name, and with a pattern of image paths the walk reads every
     // folder itself. The program's own files beside the list are left out
     // always.
-    void Exclude(NativeView pattern) { exclusions_.AddPattern(pattern); }
+    void Exclude(NativeView pattern) {
+        exclusions_.AddPattern(pattern, {'-', '-', 'e', 'x', 'c', 'l', 'u', 'd', 'e'});
+        givenPatterns_ = exclusions_.PatternCount();
+    }
+
+    // Exclude for each pattern of the pattern file at path (pattern_file.h),
+    // read now. Throws Error naming it when it is not there or cannot be read.
+    void ExcludeFrom(NativeView path);
 
     const NativeString& ListPath() const { return places_.list; }
     const NativeString& SourcePath() const { return places_.source; }
@@ -136,8 +146,12 @@ class ListGenerator {
     FolderListing* OpenSource(ReadAhead& ahead);
     void ListTree(FolderListing* root, ReadAhead& ahead, ListFile& list, ClickSummary& summary);
     void KnowOwnFiles(const ListLock& lock);
-    bool LeavesOut(NativeView name) const;
-    bool LeavesOut(NativeView name, bool ownFolder) const;
+    void ReadExcludeFile();
+    void AddPatternFile(const std::string& bytes, NativeView shownAs);
+    NativeView RelativePath() const;
+    bool LeavesOut(NativeView name);
+    bool LeavesOut(NativeView name, bool ownFolder);
+    bool PatternsLeaveOut(NativeView name) const;
     NativeString FullSourcePath() const;
     void WalkFolder(FolderListing* folder, ReadAhead& ahead, ListFile& list, ClickSummary& summary);
     void WriteFolderFiles(const FolderListing& folder, ListFile& list, ClickSummary& summary);
@@ -153,6 +167,15 @@ class ListGenerator {
     std::size_t readAheadThreads_ = SIZE_MAX;
     std::unique_ptr<ListLock> lock_;
     Exclusions exclusions_;
+    std::size_t givenPatterns_ = 0;  // the first of exclusions_' patterns: not ROFS.exclude's
+    // The list this click compares its listing with (ListChanges): the
+    // window's first press has the backup, which holds the list found at
+    // load, or the last real one when that held only its header; each later
+    // press the list as the one before left it.
+    NativeString earlierList_;
+    bool earlierIsLastListing_ = false;  // the press before's listing, kept by changes_
+    bool pressed_ = false;
+    ListChanges changes_;
     NativeString rootPath_;
     bool rootNeedsQuotes_ = false;
     NativeString path_;    // the path being walked, shared by every level

@@ -131,11 +131,23 @@ void ObeyReader::BeginWord() {
     inWord_ = true;
     ++line_.wordCount;
     if (line_.wordCount <= kMostWords) {
-        line_.words.emplace_back();
+        NewWord();
         line_.gaps.push_back(gap_);
         line_.restHashes.push_back(kFoldedHashStart);
     }
     gap_.clear();
+}
+
+// A word's room is kept from line to line: a list is read without an
+// allocation a line.
+void ObeyReader::NewWord() {
+    if (spare_.empty()) {
+        line_.words.emplace_back();
+        return;
+    }
+    line_.words.push_back(std::move(spare_.back()));
+    spare_.pop_back();
+    line_.words.back().clear();
 }
 
 void ObeyReader::AppendRun(std::string_view run) {
@@ -190,6 +202,9 @@ void ObeyReader::EndLine() {
     }
     if (!lineBegun_) {
         ++line_.number;  // a blank line still counts
+    }
+    for (std::string& word : line_.words) {
+        spare_.push_back(std::move(word));
     }
     line_.words.clear();
     line_.gaps.clear();

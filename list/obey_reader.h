@@ -62,6 +62,7 @@ class ObeyReader {
     void EndWord();
     void EndLine();
     void Append(char c);
+    void NewWord();
     void AppendRun(std::string_view run);
     void BeginWord();
 
@@ -77,6 +78,7 @@ class ObeyReader {
     bool blanksPastRoom_ = false;
     bool lineBegun_ = false;
     bool stopped_ = false;
+    std::vector<std::string> spare_;  // the room of earlier lines' words
 };
 
 // The builder compares keywords, attributes and image paths with the ASCII

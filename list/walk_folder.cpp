@@ -146,7 +146,7 @@ void ListGenerator::ReportClashes(const FolderListing& folder, std::size_t folde
         path_.resize(folderLength);
         path_.push_back(kSeparator);
         path_.append(folder.folders.At(i));
-        if (LeavesOut(folder.folders.At(i)) || NameReadAsOther(folder.folders.At(i))) {
+        if (PatternsLeaveOut(folder.folders.At(i)) || NameReadAsOther(folder.folders.At(i))) {
             clashFinder_.Skip();
         } else {
             clashFinder_.Add(folder.folders.At(i));
@@ -172,6 +172,7 @@ void ListGenerator::ReportProgress(const ClickSummary& summary) const {
 
 void ListGenerator::WriteFileEntry(NativeView path, ListFile& list, ClickSummary& summary) {
     BuildFileLine(path, rootPath_, rootNeedsQuotes_, line_);
+    changes_.Listed(path.substr(rootPath_.size()));
     if (!list.WriteLine(line_)) {
         summary.Add(ProblemKind::kNameNotInCodePage, path, {});
     }

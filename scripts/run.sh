@@ -3,8 +3,8 @@
 # dist/ (the windows dist/obeygen and dist/windows/ObeyGen.exe, the
 # command-line programs dist/obeygen-cli and dist/windows/obeygen-cli.exe,
 # each folder with its README.txt) and starts the Linux window. The first
-# time, it puts a small example ROFS folder beside dist/obeygen, so that the
-# first press makes a real list in dist/ROFS.obey.
+# time, it puts a small example ROFS folder beside each window, dist/ROFS and
+# dist/windows/ROFS, so that the first press makes a real list beside it.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
@@ -27,14 +27,17 @@ scripts/build.sh linux-program windows-program
 cmake --install build/linux-program --prefix dist --strip >/dev/null
 cmake --install build/win64-program --prefix dist/windows --strip >/dev/null
 
-if [ ! -e dist/ROFS ]; then
-    mkdir -p dist/ROFS/sys/bin dist/ROFS/resource/apps dist/ROFS/文档
-    printf 'example\n' >dist/ROFS/readme.txt
-    printf 'example\n' >dist/ROFS/sys/bin/hello.exe
-    printf 'example\n' >dist/ROFS/resource/apps/hello.rsc
-    printf '示例\n' >dist/ROFS/文档/说明.txt
-    echo "run: made an example source folder, dist/ROFS"
-fi
+# Each window lists the ROFS folder beside itself.
+for rofs in dist/ROFS dist/windows/ROFS; do
+    if [ ! -e "$rofs" ]; then
+        mkdir -p "$rofs/sys/bin" "$rofs/resource/apps" "$rofs/文档"
+        printf 'example\n' >"$rofs/readme.txt"
+        printf 'example\n' >"$rofs/sys/bin/hello.exe"
+        printf 'example\n' >"$rofs/resource/apps/hello.rsc"
+        printf '示例\n' >"$rofs/文档/说明.txt"
+        echo "run: made an example source folder, $rofs"
+    fi
+done
 
 echo "run: built dist/obeygen, dist/obeygen-cli and dist/windows/ (ObeyGen.exe, obeygen-cli.exe)"
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then

@@ -10,7 +10,7 @@ packages=(
     libgtk-3-dev pkg-config locales bfs time
     openbox fonts-wqy-microhei icoutils
     fuse3 libfuse3-dev
-    strace procps unzip
+    strace procps unzip dpkg-dev
 )
 
 missing=()

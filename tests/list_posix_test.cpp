@@ -22,6 +22,7 @@
 #include "error.h"
 #include "list_generator.h"
 #include "obey_format.h"
+#include "pattern_file.h"
 #include "test_tree.h"
 #include "tree_model.h"
 
@@ -337,6 +338,38 @@ TEST(PosixWalk, ClicksStoppedOrFailingAnywhereOverASlowDriveEndCleanly) {
     ReadAhead::beforeOpening = nullptr;
 }
 
+// ROFS.exclude as what may stand in its place: a FIFO is refused at once,
+// never waited on for a writer; a folder, a link that leads nowhere and a
+// file past the limit fail the press rather than leave out less than asked;
+// a link to a file is read through; nothing there is no patterns.
+TEST(PosixPatternFile, WhatStandsInItsPlace) {
+    TestDirectory dir;
+    const fs::path file = dir.Path() / "ROFS.exclude";
+    EXPECT_FALSE(ReadPatternFile(file.native()));
+    ASSERT_EQ(mkfifo(file.c_str(), 0600), 0);
+    const auto asked = std::chrono::steady_clock::now();
+    EXPECT_THROW(ReadPatternFile(file.native()), Error);
+    EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(1));
+    fs::remove(file);
+    fs::create_directory(file);
+    EXPECT_THROW(ReadPatternFile(file.native()), Error);
+    fs::remove(file);
+    fs::create_symlink(dir.Path() / "none", file);
+    EXPECT_THROW(ReadPatternFile(file.native()), Error);
+    WriteBytes(dir.Path() / "none", std::string(kMostPatternFileBytes + 1, '#'));
+    try {
+        ReadPatternFile(file.native());
+        ADD_FAILURE() << "a file past the limit was read";
+    } catch (const Error& error) {
+        EXPECT_EQ(error.Number(), EFBIG);
+    }
+    WriteBytes(dir.Path() / "none", "a\r\n#b\n \t\n\xFF c\n");
+    const std::vector<FilePattern> patterns = ParsePatternFile(*ReadPatternFile(file.native()));
+    ASSERT_EQ(patterns.size(), 2u);
+    EXPECT_EQ(patterns[1].pattern, "\xFF c");  // the names' own bytes
+    EXPECT_EQ(patterns[1].line, 4u);
+}
+
 // The window takes the user's locale and the command line does not: the
 // common errors in the Windows build's Chinese words, the rest and the
 // command line's as the C library gives them.
@@ -347,6 +380,23 @@ TEST(PosixErrors, ChineseForTheCommonOnesUnderAChineseLocaleOnly) {
     EXPECT_EQ(ErrorFromNumber(EMFILE).Description(), "太多打开的文件。");
     std::setlocale(LC_MESSAGES, "C");
     EXPECT_EQ(ErrorFromNumber(ENOENT).Description(), "No such file or directory");
+}
+
+// The window's boxes stay in Chinese under the C locale too, its advice
+// beside the description; the command line's stay in English under a
+// Chinese one. (In a child: the choice holds for the process.)
+TEST(PosixErrors, EachProgramKeepsToItsLanguageWhateverTheLocale) {
+    InChild(false, [] {
+        std::setlocale(LC_MESSAGES, "C");
+        PreferChineseDescriptions();
+        EXPECT_EQ(ErrorFromNumber(ENOENT).Description(), "找不到路径。");
+        EXPECT_EQ(ErrorFromNumber(EIO).Description(), "由于 I/O 设备错误，无法运行此项请求。");
+    });
+    InChild(false, [] {
+        ASSERT_NE(std::setlocale(LC_MESSAGES, "zh_CN.UTF-8"), nullptr);
+        PreferEnglishDescriptions();
+        EXPECT_EQ(ErrorFromNumber(ENOENT).Description(), "No such file or directory");
+    });
 }
 
 }  // namespace

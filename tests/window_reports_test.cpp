@@ -15,10 +15,24 @@ NativeString Path(std::string_view ascii) {
 
 TEST(ErrorReport, ShowsTheNumberTheDescriptionThenThePathMadeSafe) {
     EXPECT_EQ(ErrorReport(Error(76, "找不到路径。")), "运行时错误 '76':\n\n找不到路径。");
-    EXPECT_EQ(ErrorReport(Error(3, "找不到路径。").At(Path("R/a\nb"))),
-              "运行时错误 '3':\n\n找不到路径。\n\nR/a\\nb");
-    // "Busy" says who is busy there.
-    EXPECT_NE(ErrorReport(BusyError()).find("另一个 ObeyGen 程序"), std::string::npos);
+    EXPECT_EQ(ErrorReport(Error(76, "找不到路径。").At(Path("R/a\nb"))),
+              "运行时错误 '76':\n\n找不到路径。\n\nR/a\\nb");
+    // "Busy" says who is busy there, and what to do.
+    EXPECT_NE(ErrorReport(BusyError()).find("另一个 ObeyGen 程序正在此处写列表。"),
+              std::string::npos);
+    EXPECT_NE(ErrorReport(BusyError()).find("\n\n请关闭另一个 ObeyGen 程序"), std::string::npos);
+}
+
+// A missing folder's advice depends on which folder it is: the source folder
+// is to be made; any other path is to be checked.
+TEST(ErrorReport, AdviceForAMissingFolderNamesWhatToMake) {
+    const NativeString source = Path("P/ROFS");
+    const std::string rofs = ErrorReport(MissingFolderError().At(source), source);
+    EXPECT_EQ(
+        rofs.substr(rofs.rfind("\n\n") + 2),
+        "请在程序所在的文件夹中新建名为 ROFS 的文件夹，把要列出的文件夹复制进去，再点击生成文件。");
+    const std::string other = ErrorReport(MissingFolderError().At(Path("P/x")), source);
+    EXPECT_EQ(other.substr(other.rfind("\n\n") + 2), "请确认该路径存在后再试。");
 }
 
 TEST(ProblemReport, GroupsKindsInOrderWithFullCountsAndAtMostTwentyPaths) {

@@ -31,6 +31,19 @@ std::string Command1Text() {
     return std::string(kControls[0].text);
 }
 
+// The lock, unless the deadline passes first. Tried every millisecond rather
+// than with timed_mutex::try_lock_until, whose pthread_mutex_clocklock
+// ThreadSanitizer does not see, taking its unlock for a fault.
+bool LockBy(std::mutex& mutex, std::chrono::steady_clock::time_point deadline) {
+    while (!mutex.try_lock()) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
 }  // namespace
 
 // "项" rather than the caption's "个文件": two characters fewer, so that a
@@ -51,6 +64,46 @@ std::string DoneCaption(std::uint64_t filesListed) {
     return Caption() + " - " + CountText("已生成", filesListed, "个文件");
 }
 
+namespace {
+
+// At most this many patterns are named, so that the label keeps to its two
+// lines; the rest are counted.
+constexpr std::size_t kNamedIdlePatterns = 3;
+
+// The outcome after the count: the change, then what the patterns did.
+std::string OutcomeRest(const ClickSummary& summary, const char* lineBreak) {
+    std::string text;
+    if (const std::optional<ListChangeCounts>& changes = summary.Changes()) {
+        text +=
+            " (+" + std::to_string(changes->added) + " −" + std::to_string(changes->removed) + ")";
+    }
+    if (summary.PatternCount() != 0) {
+        text += "，已排除 " + std::to_string(summary.LeftOut()) + " 项";
+    }
+    const std::vector<IdlePattern>& idle = summary.IdlePatterns();
+    if (!idle.empty()) {
+        text += lineBreak;
+        text += "未排除任何项的规则：";
+        for (std::size_t i = 0; i < idle.size() && i < kNamedIdlePatterns; ++i) {
+            text += (i == 0 ? "" : "、") + ReportableText(DisplayText(idle[i].pattern));
+        }
+        if (idle.size() > kNamedIdlePatterns) {
+            text += " 等 " + std::to_string(idle.size()) + " 条";
+        }
+    }
+    return text;
+}
+
+}  // namespace
+
+std::string OutcomeText(const ClickSummary& summary) {
+    return CountText("已生成", summary.LinesWritten(), "个文件") + OutcomeRest(summary, "\n");
+}
+
+std::string OutcomeCaption(const ClickSummary& summary) {
+    return DoneCaption(summary.LinesWritten()) + OutcomeRest(summary, "；");
+}
+
 // One press's walk, as its thread and the window share it. The thread may
 // outlive the window: a listing on a drive that stopped answering does not
 // return, and a close does not wait for it.
@@ -64,7 +117,7 @@ struct FormEvents::Walk {
         if (abandoned) {
             return;
         }
-        const std::lock_guard<std::timed_mutex> lock(feedbackMutex);
+        const std::lock_guard<std::mutex> lock(feedbackMutex);
         if (feedback != nullptr) {
             feedback->Post(std::move(task));
         }
@@ -88,7 +141,7 @@ struct FormEvents::Walk {
 
     FormEvents* const events;
     std::atomic<bool> abandoned{false};
-    std::timed_mutex feedbackMutex;
+    std::mutex feedbackMutex;
     FormFeedback* feedback;  // null once the window has let go
 
     // The walk's thread's alone.
@@ -106,7 +159,13 @@ struct FormEvents::Walk {
 
 FormEvents::FormEvents(NativeString programDirectory, FormFeedback& feedback)
     : generator_(std::make_shared<ListGenerator>(std::move(programDirectory))),
-      feedback_(feedback) {}
+      feedback_(feedback),
+      sourceFolder_(generator_->SourcePath()) {
+    // "ROFS/" is opened as a folder; an error names it as "ROFS".
+    while (!sourceFolder_.empty() && sourceFolder_.back() == kSeparator) {
+        sourceFolder_.pop_back();
+    }
+}
 
 // Only reached with a walk running when the window ended some other way
 // than through Unload; the feedback may be gone by then.
@@ -121,7 +180,7 @@ bool FormEvents::Load() {
         generator_->Form_Load();
         return true;
     } catch (const Error& error) {
-        feedback_.ShowError(ErrorReport(error));
+        feedback_.ShowError(ErrorReport(error, sourceFolder_));
         return false;
     }
 }
@@ -135,6 +194,7 @@ void FormEvents::Click() {
     feedback_.SetBusy(true);
     feedback_.SetCaption(ProgressCaption(0));
     feedback_.SetCommandText(ListedText(0));
+    feedback_.SetOutcome({});
     std::optional<Error> error;
     try {
         auto walk = std::make_shared<Walk>(this, &feedback_);
@@ -190,15 +250,16 @@ void FormEvents::Ended(const Error* error, const ClickSummary* summary) {
     if (error != nullptr) {
         feedback_.SetCaption(Caption());
         feedback_.SetCommandText(Command1Text());
-        feedback_.ShowError(ErrorReport(*error));
+        feedback_.ShowError(ErrorReport(*error, sourceFolder_));
         return;
     }
     feedback_.SetCommandText(GeneratedText(summary->LinesWritten()));
+    feedback_.SetOutcome(OutcomeText(*summary));
     if (summary->HasProblems()) {
         feedback_.SetCaption(Caption());
         feedback_.ShowWarning(ProblemReport(*summary));
     } else {
-        feedback_.SetCaption(DoneCaption(summary->LinesWritten()));
+        feedback_.SetCaption(OutcomeCaption(*summary));
     }
 }
 
@@ -210,7 +271,7 @@ bool FormEvents::LetGoOfWalk(std::chrono::steady_clock::time_point deadline) {
     walk->abandoned = true;
     // Not had only while the walk's thread is handing over a task, which
     // it then does for the last time.
-    if (walk->feedbackMutex.try_lock_until(deadline)) {
+    if (LockBy(walk->feedbackMutex, deadline)) {
         walk->feedback = nullptr;
         walk->feedbackMutex.unlock();
     }
@@ -246,7 +307,7 @@ bool FormEvents::Unload() {
         generator->Form_Unload();
         return true;
     } catch (const Error& error) {
-        feedback_.ShowError(ErrorReport(error));
+        feedback_.ShowError(ErrorReport(error, sourceFolder_));
         return false;
     }
 }

@@ -33,6 +33,10 @@ class FormFeedback {
     // how the last click ended. UTF-8.
     virtual void SetCommandText(const std::string& text) = 0;
 
+    // Label1's text: what the last click did (OutcomeText), or, when empty,
+    // the form's own text, which says where the folders go. UTF-8.
+    virtual void SetOutcome(const std::string& text) = 0;
+
     // Runs the task on the window's thread once the events before it have
     // been handled. Called from any thread; tasks run in the order posted.
     // Never waits: a close may be waiting for it.
@@ -50,6 +54,16 @@ std::string ProgressCaption(std::uint64_t filesListed);
 
 // "Obey文件生成工具 - 已生成 N 个文件" after a click without problems.
 std::string DoneCaption(std::uint64_t filesListed);
+
+// What a click that wrote its list did, for Label1: the files listed and
+// the change from the earlier list, "已生成 N 个文件 (+12 −3)"; what the
+// patterns of ROFS.exclude left out, when there are any; and on a line of
+// its own the patterns that left out nothing, so that a mistyped one shows.
+std::string OutcomeText(const ClickSummary& summary);
+
+// The caption after a click without problems: DoneCaption and the rest of
+// the outcome, on one line, for the taskbar.
+std::string OutcomeCaption(const ClickSummary& summary);
 
 // The three handled events of the window, wired to the list generation, with
 // the reports the user sees. Every error stops here: the window decides
@@ -97,6 +111,7 @@ class FormEvents {
     // Shared with the walk's thread, which may outlive this object.
     std::shared_ptr<ListGenerator> generator_;
     FormFeedback& feedback_;
+    NativeString sourceFolder_;
     std::shared_ptr<Walk> walk_;
     std::thread thread_;
 };

@@ -70,6 +70,10 @@ class Form1 : public FormFeedback {
     void SetCommandText(const std::string& text) override {
         gtk_label_set_text(GTK_LABEL(command1Label_), text.c_str());
     }
+    void SetOutcome(const std::string& text) override {
+        gtk_label_set_text(GTK_LABEL(label1_),
+                           text.empty() ? std::string(kControls[1].text).c_str() : text.c_str());
+    }
     // GLib's idle sources may be added from any thread, and run in the order
     // added.
     void Post(std::function<void()> task) override {
@@ -95,6 +99,7 @@ class Form1 : public FormFeedback {
     GtkWidget* window_ = nullptr;
     GtkWidget* command1_ = nullptr;
     GtkWidget* command1Label_ = nullptr;
+    GtkWidget* label1_ = nullptr;
     int exitCode_ = 0;
 };
 
@@ -145,6 +150,9 @@ void Form1::Build() {
                 // A text too long for its box is cut with an ellipsis rather
                 // than widening the window.
                 gtk_label_set_ellipsize(GTK_LABEL(control), PANGO_ELLIPSIZE_END);
+            }
+            if (&design == &kControls[1]) {
+                label1_ = control;
             }
         }
         const Box box = ToPixels(design.twips, dpi);
@@ -246,8 +254,10 @@ gboolean Form1::OnCloseLater(gpointer self) {
 
 int main(int argc, char** argv) {
     PrepareStandardStreams();
-    // Error descriptions from the C library come in the user's language.
+    // Error descriptions from the C library come in the user's language,
+    // the common ones in the window's own whatever the locale.
     std::setlocale(LC_ALL, "");
+    PreferChineseDescriptions();
     gtk_init(&argc, &argv);
     // The icon the Windows executable carries, read by GdkPixbuf's own
     // loader from the resources built into the program.

@@ -72,6 +72,15 @@ class Form1 : public FormFeedback {
     void SetCommandText(const std::string& text) override {
         SetWindowTextW(controls_[0], Utf8ToWide(text).c_str());
     }
+    // A static control breaks lines at CR LF.
+    void SetOutcome(const std::string& text) override {
+        std::wstring wide = Utf8ToWide(text.empty() ? kControls[1].text : text);
+        for (std::size_t at = wide.find(L'\n'); at != std::wstring::npos;
+             at = wide.find(L'\n', at + 2)) {
+            wide.insert(at, 1, L'\r');
+        }
+        SetWindowTextW(controls_[1], wide.c_str());
+    }
     void Post(std::function<void()> task) override {
         auto* posted = new std::function<void()>(std::move(task));
         if (!PostMessageW(window_, kRunPosted, 0, reinterpret_cast<LPARAM>(posted))) {
@@ -349,6 +358,7 @@ LRESULT Form1::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     PrepareStandardStreams();
+    PreferChineseDescriptions();
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
     NativeString programDirectory;

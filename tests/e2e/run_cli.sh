@@ -83,6 +83,23 @@ done
 has "obeygen-cli: listed 4 files into standard output"
 rm -r ROFS/.svn ROFS/c/tmp ROFS/w ROFS/a/{x,X}.tmp ROFS/x*
 
+# Patterns from files, --exclude-from and ROFS.exclude beside the list (CR
+# LF, a comment): the summary says how many entries they left out (a folder
+# once) and what changed against the list replaced; a note names each that
+# left out nothing, where it was given (on Linux 'sys\bin' is a name).
+expect 0 "$cli"
+printf '# comments\r\n*.tmp\r\nsys\\bin\r\n' >"$work/patterns" && printf 'top.txt\n' >ROFS.exclude
+expect 0 "$cli" --exclude-from "$work/patterns" --exclude c
+has "obeygen-cli: listed 2 files into $work/t/ROFS.obey (+0 -2); patterns left out 2 entries"
+has "obeygen-cli: note: $work/patterns:2: pattern '*.tmp' left out nothing"
+has "obeygen-cli: note: $work/patterns:3: pattern 'sys\\bin' left out nothing"
+[ "$(grep -c note: "$work/err")" = 2 ] || fail "notes of patterns that left out something"
+expect 1 "$cli" --exclude-from "$work/none"
+mkdir ROFS.exclude.d && rm ROFS.exclude && ln -s ROFS.exclude.d ROFS.exclude
+expect 1 "$cli"
+has "obeygen-cli: error: $work/t/ROFS.exclude: Is a directory"
+rm ROFS.exclude && rmdir ROFS.exclude.d
+
 # The list inside the source, also reached by a link: none of the program's
 # own files listed or reported, a user's file of the same name listed.
 mkdir -p own/sub && touch own/sub/out.obey && ln -s own ownlink
