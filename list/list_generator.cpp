@@ -127,8 +127,7 @@ ListGenerator::Start ListGenerator::Begin() {
 // listing; then the backup, if one is given, and the list put in place.
 ClickSummary ListGenerator::Click(bool afresh, ReplacementFile* backup) {
     ClickSummary summary(observer_);
-    ReadAhead ahead(ReadAheadThreads(), LeftOutFolders());
-    FolderListing* root = OpenSource(ahead);
+    FolderWalk walk(WalkRoot(), readAheadThreads_);
     ReplacementFile file(ListPath());
     ListFile list(file);
     if (afresh) {
@@ -136,7 +135,7 @@ ClickSummary ListGenerator::Click(bool afresh, ReplacementFile* backup) {
     } else {
         CopyCurrentList(list);
     }
-    ListTree(root, ahead, list, summary);
+    ListTree(walk, list, summary);
     if (backup != nullptr) {
         backup->Commit();
     }
@@ -147,46 +146,25 @@ ClickSummary ListGenerator::Click(bool afresh, ReplacementFile* backup) {
 ClickSummary ListGenerator::ListToStandardOutput() {
     return WithMemoryAsError([this] {
         ClickSummary summary(observer_);
-        ReadAhead ahead(ReadAheadThreads(), LeftOutFolders());
-        FolderListing* root = OpenSource(ahead);
+        FolderWalk walk(WalkRoot(), readAheadThreads_);
         StandardOutput out;
         ListFile list(out);
         list.WriteBytes(places_.header);
-        ListTree(root, ahead, list, summary);
+        ListTree(walk, list, summary);
         return summary;
     });
 }
 
-// The read-ahead knows a folder's name, not its image path: with image paths
-// to leave out unentered, the walk reads each folder itself.
-std::size_t ListGenerator::ReadAheadThreads() const {
-    return exclusions_.HasPathPatterns() ? 0 : readAheadThreads_;
-}
-
-// Folders left out by name are never opened by the read-ahead either.
-ReadAhead::LeftOut ListGenerator::LeftOutFolders() const {
-    if (!exclusions_.HasPatterns()) {
-        return {};
-    }
-    return [this](NativeView name) { return exclusions_.ExcludesName(name); };
-}
-
-FolderListing* ListGenerator::OpenSource(ReadAhead& ahead) {
-    const NativeString source = FullSourcePath();
-    FolderListing* root = ahead.OpenRoot(source);
+// The source folder's full path, where the walk starts and every image path
+// is cut.
+const NativeString& ListGenerator::WalkRoot() {
+    rootPath_ = FullSourcePath();
     // Not trimmed: a full path begins with a separator or a drive, and a
     // source folder whose name ends in a space keeps it, so that the image
     // paths are cut after it.
-    rootPath_ = source;
-    rootNeedsQuotes_ = NeedsQuotes(source);
-    path_ = source;
-    return root;
-}
-
-void ListGenerator::ListTree(FolderListing* root, ReadAhead& ahead, ListFile& list,
-                             ClickSummary& summary) {
-    WalkFolder(root, ahead, list, summary);
-    list.Flush();
+    rootNeedsQuotes_ = NeedsQuotes(rootPath_);
+    path_ = rootPath_;
+    return rootPath_;
 }
 
 // The list, the backup, their temporary files and the lock, known by the
@@ -213,10 +191,16 @@ bool ListGenerator::LeavesOut(NativeView name, bool ownFolder) const {
 // Whether the user's patterns leave out name, the last step of the path
 // being walked.
 bool ListGenerator::LeavesOut(NativeView name) const {
+    return ExcludedAt(name, path_);
+}
+
+// Whether the user's patterns leave out name, the last step of the full
+// path path.
+bool ListGenerator::ExcludedAt(NativeView name, NativeView path) const {
     if (!exclusions_.HasPatterns()) {
         return false;
     }
-    NativeView relative(path_);
+    NativeView relative(path);
     relative.remove_prefix(std::min(rootPath_.size(), relative.size()));
     relative.remove_prefix(std::min(relative.find_first_not_of(kSeparator), relative.size()));
     return exclusions_.Excludes(name, relative);
