@@ -117,8 +117,6 @@ void FolderWalk::Run(Visitor& visitor) {
     Publish(*root_);
     Enter(*root_);
     while (!chain_.empty()) {
-        Collect(false);
-        Submit();
         Node& level = *chain_.back();
         if (level.nextVisit == level.children.size()) {
             chain_.pop_back();
@@ -136,6 +134,12 @@ void FolderWalk::Run(Visitor& visitor) {
             }
             continue;
         }
+        // The walk's next folder is its own to read, unless a thread has it
+        // already: a thread's wake costs more than a local folder's reading
+        // (a chain of 600 folders: 1.32 of the walk alone, then 1.0).
+        level.nextSubmit = std::max(level.nextSubmit, index + 1);
+        Collect(false);
+        Submit();
         Node& node = Take(level, index);
         if (node.failure) {
             try {
@@ -212,7 +216,6 @@ void FolderWalk::Enter(Node& node) {
 // The subfolder index of up, read: by a thread, or here when none has begun
 // it. The walk waits only for a folder a thread is reading.
 FolderWalk::Node& FolderWalk::Take(Node& up, std::size_t index) {
-    up.nextSubmit = std::max(up.nextSubmit, index + 1);
     Node* node = up.children[index].node;
     if (node == nullptr) {
         node = NewNode(&up, index);
