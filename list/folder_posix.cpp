@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -141,21 +142,25 @@ Error FolderReader::NoHandleLeftError() {
     return ErrorFromNumber(EMFILE);
 }
 
-// Counted in /proc where it is there, else by asking for each descriptor.
+// Those in use below the limit, counted in /proc where it is there, else by
+// asking for each; one inherited above the limit takes no room below it.
 std::size_t FolderReader::HandlesLeft(std::size_t mostUseful) {
     rlimit limit{};
     if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) {
         return 0;
     }
-    const std::size_t most =
-        limit.rlim_cur == RLIM_INFINITY ? SIZE_MAX : static_cast<std::size_t>(limit.rlim_cur);
+    const std::size_t most = limit.rlim_cur == RLIM_INFINITY
+                                 ? SIZE_MAX
+                                 : static_cast<std::size_t>(limit.rlim_cur);
     std::size_t used = 0;
     if (DIR* fds = ::opendir("/proc/self/fd")) {
         while (const dirent* entry = ::readdir(fds)) {
-            used += entry->d_name[0] != '.';
+            char* end = nullptr;
+            const unsigned long fd = std::strtoul(entry->d_name, &end, 10);
+            used += *end == '\0' && end != entry->d_name && fd < most &&
+                    static_cast<int>(fd) != ::dirfd(fds);
         }
         ::closedir(fds);
-        used -= used > 0;  // the listing's own
     } else {
         for (int fd = 0; fd < static_cast<int>(std::min<std::size_t>(most, 1024)); ++fd) {
             used += ::fcntl(fd, F_GETFD) != -1;
