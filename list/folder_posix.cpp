@@ -149,9 +149,8 @@ std::size_t FolderReader::HandlesLeft(std::size_t mostUseful) {
     if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) {
         return 0;
     }
-    const std::size_t most = limit.rlim_cur == RLIM_INFINITY
-                                 ? SIZE_MAX
-                                 : static_cast<std::size_t>(limit.rlim_cur);
+    const std::size_t most =
+        limit.rlim_cur == RLIM_INFINITY ? SIZE_MAX : static_cast<std::size_t>(limit.rlim_cur);
     std::size_t used = 0;
     if (DIR* fds = ::opendir("/proc/self/fd")) {
         while (const dirent* entry = ::readdir(fds)) {

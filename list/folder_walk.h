@@ -1,6 +1,8 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <set>
@@ -79,6 +81,7 @@ class FolderWalk {
     void Collect(bool wait);
     void Finish(Node& node);
     void Submit();
+    void Pace(std::chrono::steady_clock::duration opening);
     static bool LoopsBack(const Node& node);
 
     Visitor* visitor_ = nullptr;
@@ -91,8 +94,9 @@ class FolderWalk {
     std::vector<Node*> chain_;             // the folders being walked, the root first
     std::set<Node*, WalkOrder> toSubmit_;  // folders with subfolders left to submit
     std::vector<ReadJob*> finished_;
-    std::size_t ahead_ = 0;       // folders submitted and not yet taken by the walk
-    std::size_t aheadBytes_ = 0;  // the memory of those read
-    NativeString path_;           // a subfolder's path, its room reused
-    ReadAhead readAhead_;         // last: its threads stop before the nodes go
+    std::size_t ahead_ = 0;           // folders submitted and not yet taken by the walk
+    std::size_t aheadBytes_ = 0;      // the memory of those read
+    std::size_t allowed_ = SIZE_MAX;  // threads the read-ahead may keep at work
+    NativeString path_;               // a subfolder's path, its room reused
+    ReadAhead readAhead_;             // last: its threads stop before the nodes go
 };

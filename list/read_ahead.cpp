@@ -38,14 +38,20 @@ ReadAhead::~ReadAhead() {
     }
 }
 
-void ReadAhead::Submit(ReadJob& job) {
+void ReadAhead::Submit(ReadJob& job, Order before) {
     assert(!threads_.empty() && pending_ < done_.capacity());
+    bool wake = false;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        queued_.push_back(&job);
+        queued_.insert(std::upper_bound(queued_.begin(), queued_.end(), &job, before), &job);
+        wake = queued_.size() > busy_ && busy_ < active_;
     }
     ++pending_;
-    submitted_.notify_one();
+    // A thread at work takes the next job when done: one more is woken only
+    // for jobs beyond those.
+    if (wake) {
+        submitted_.notify_one();
+    }
 }
 
 bool ReadAhead::Withdraw(ReadJob& job) {
@@ -57,6 +63,19 @@ bool ReadAhead::Withdraw(ReadJob& job) {
     queued_.erase(queued);
     --pending_;
     return true;
+}
+
+void ReadAhead::Allow(std::size_t threads) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        active_ = threads;
+    }
+    submitted_.notify_all();
+}
+
+std::size_t ReadAhead::Queued() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return queued_.size();
 }
 
 void ReadAhead::TakeFinished(std::vector<ReadJob*>& finished, bool wait) {
@@ -88,15 +107,20 @@ void ReadAhead::Do(FolderReader& reader, ReadJob& job) {
 void ReadAhead::Work(FolderReader& reader) {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
-        submitted_.wait(lock, [this] { return stopping_ || !queued_.empty(); });
+        submitted_.wait(lock,
+                        [this] { return stopping_ || (!queued_.empty() && busy_ < active_); });
         if (stopping_) {
             return;
         }
-        ReadJob& job = *queued_.front();
-        queued_.pop_front();
+        // One thread alone reads what the walk comes to last, never what
+        // it is about to read itself.
+        ReadJob& job = active_ == 1 ? *queued_.back() : *queued_.front();
+        active_ == 1 ? queued_.pop_back() : queued_.pop_front();
+        ++busy_;
         lock.unlock();
         Do(reader, job);
         lock.lock();
+        --busy_;
         // Never past the room Start made: no job is pending twice.
         assert(done_.size() < done_.capacity());
         done_.push_back(&job);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <condition_variable>
+#include <cstdint>
 #include <cstddef>
 #include <deque>
 #include <exception>
@@ -45,7 +46,10 @@ class ReadAhead {
     std::size_t Start(std::size_t threads, std::size_t mostJobs);
     std::size_t Threads() const { return threads_.size(); }
 
-    void Submit(ReadJob& job);
+    // Queued after the jobs that come before it in the walk's order,
+    // before: the threads take them in that order.
+    using Order = bool (*)(const ReadJob* a, const ReadJob* b);
+    void Submit(ReadJob& job, Order before);
     // Takes back a job that no thread has begun: true when it was still
     // queued, and is now the walk's again.
     bool Withdraw(ReadJob& job);
@@ -54,6 +58,10 @@ class ReadAhead {
     void TakeFinished(std::vector<ReadJob*>& finished, bool wait);
     // Jobs submitted and not yet taken back by TakeFinished or Withdraw.
     std::size_t Pending() const { return pending_; }
+    // At most threads jobs done at once (all of them at the start).
+    void Allow(std::size_t threads);
+    // Jobs submitted that no thread has begun.
+    std::size_t Queued();
 
     // Opens and lists job's folder with reader, keeping what it throws as
     // the job's failure: the threads' work, and the walk's own.
@@ -72,6 +80,8 @@ class ReadAhead {
     std::deque<ReadJob*> queued_;
     std::vector<ReadJob*> done_;  // room for every pending job, made by Start
     std::size_t pending_ = 0;     // the walk's count, read without the lock
+    std::size_t busy_ = 0;        // threads doing a job
+    std::size_t active_ = SIZE_MAX;
     bool walkWaits_ = false;
     bool stopping_ = false;
     std::vector<std::unique_ptr<FolderReader>> readers_;

@@ -113,7 +113,7 @@ TEST(ReadAheadQueue, EachJobComesBackOnceReadOrFailedUnlessTakenBackFirst) {
             jobs[i].from = &source;
             jobs[i].index = i;
             jobs[i].path = dir.Source().native() + kSeparator + NativeString(source.folders.At(i));
-            ahead.Submit(jobs[i]);
+            ahead.Submit(jobs[i], [](const ReadJob* a, const ReadJob* b) { return a < b; });
         }
         // The last ones wait behind 20 openings of a millisecond.
         for (std::size_t i = kFolders - kTakenBack; i < kFolders; ++i) {
