@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <cstddef>
@@ -53,6 +54,8 @@ class ReadAhead {
     // Takes back a job that no thread has begun: true when it was still
     // queued, and is now the walk's again.
     bool Withdraw(ReadJob& job);
+    // Takes back the first job no thread has begun, if any.
+    ReadJob* WithdrawFirst();
     // Moves the jobs done into finished (emptied first), waiting for one
     // when wait is set and none is done: one must then be under way.
     void TakeFinished(std::vector<ReadJob*>& finished, bool wait);
@@ -78,9 +81,11 @@ class ReadAhead {
     std::condition_variable submitted_;  // the threads: a job, or the end
     std::condition_variable finished_;   // the walk: a job done
     std::deque<ReadJob*> queued_;
-    std::vector<ReadJob*> done_;  // room for every pending job, made by Start
-    std::size_t pending_ = 0;     // the walk's count, read without the lock
-    std::size_t busy_ = 0;        // threads doing a job
+    std::atomic<std::size_t> queuedCount_{0};  // its size, for a look without the lock
+    std::vector<ReadJob*> done_;               // room for every pending job, made by Start
+    std::atomic<std::size_t> doneCount_{0};
+    std::size_t pending_ = 0;  // the walk's count, read without the lock
+    std::size_t busy_ = 0;     // threads doing a job
     std::size_t active_ = SIZE_MAX;
     bool walkWaits_ = false;
     bool stopping_ = false;
