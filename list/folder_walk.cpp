@@ -139,6 +139,10 @@ void FolderWalk::Run(Visitor& visitor) {
             }
             continue;
         }
+        // The walk's next folder is its own to read, unless a thread has it
+        // already: a thread's wake costs more than a local folder's reading
+        // (a chain of 600 folders: 1.33 of the walk alone, then 1.0).
+        level.nextSubmit = std::max(level.nextSubmit, index + 1);
         Collect(false);
         Submit();
         Node& node = Take(level, index);
