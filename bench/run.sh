@@ -7,7 +7,10 @@
 # holds back every folder opening and listing by 1 ms, as a network share does.
 #
 #   bench/run.sh [--quick] [--runs N] [--trees "small large wide deep share"]
-#                [--build DIR] [--work DIR]
+#                [--build DIR] [--work DIR] [--baseline DIR]
+#
+# --baseline DIR times the obey_drive of another build (another branch's,
+# built alone) as one more tool, "baseline", in the same turns.
 #
 # --quick uses seconds-long trees in a temporary folder (the share over the
 # tiny tree), checks every output and the allocation bound, and saves nothing:
@@ -21,6 +24,7 @@ runs=""
 trees=""
 build="$root/build/bench"
 work=""
+baseline=""
 while (($#)); do
     case "$1" in
         --quick) quick=1 ;;
@@ -28,7 +32,8 @@ while (($#)); do
         --trees) trees="$2"; shift ;;
         --build) build="$2"; shift ;;
         --work) work="$2"; shift ;;
-        *) echo "usage: bench/run.sh [--quick] [--runs N] [--trees LIST] [--build DIR] [--work DIR]" >&2
+        --baseline) baseline="$2"; shift ;;
+        *) echo "usage: bench/run.sh [--quick] [--runs N] [--trees LIST] [--build DIR] [--work DIR] [--baseline DIR]" >&2
            exit 2 ;;
     esac
     shift
@@ -184,10 +189,11 @@ timed() {
 run_tool() {
     local tool="$1" dir="$2" files="$3" result
     case "$tool" in
-        program | one-thread | cli)
+        program | one-thread | cli | baseline)
             local command=("$drive")
             [ "$tool" = one-thread ] && command+=(--read-threads 0)
             [ "$tool" = cli ] && command=("$cli")
+            [ "$tool" = baseline ] && command=("$baseline/obey_drive")
             # A list left by the run before would be copied to the backup.
             rm -f "$dir/ROFS.obey" "$dir/ROFS_bak.obey"
             result="$(timed "$scratch/report" "${command[@]}" "$dir")" ||
@@ -224,12 +230,12 @@ for kind in $trees; do
         tree="$(tree_dir "$share_base")"
         dir="$scratch/share"
         mount_share "$tree" "$dir"
-        tools=(program one-thread find bfs)
+        tools=(program one-thread find bfs ${baseline:+baseline})
         turns=$share_runs
     else
         tree="$(tree_dir "$kind")"
         dir="$tree"
-        tools=(program one-thread cli find bfs)
+        tools=(program one-thread cli find bfs ${baseline:+baseline})
         turns=$runs
     fi
     kind_tools[$kind]="${tools[*]}"
@@ -293,6 +299,9 @@ table="$scratch/table"
     echo "run by run, warm cache; ratio: median over the runs of program wall / peer wall in the"
     echo "same turn. one-thread: obey_drive --read-threads 0, the walk reading every folder itself."
     echo "Peers write the same lines in their own order; the program also sorts each folder."
+    if [ -n "$baseline" ]; then
+        echo "baseline: $baseline/obey_drive, as the program, taking its turn after bfs."
+    fi
     if ((share)); then
         echo "share: the $share_base tree through slowfs (FUSE, requests served in parallel), 1 ms"
         echo "per folder opening and per listing; timed runs per tool: $share_runs."

@@ -19,6 +19,7 @@ struct FolderId {
     bool operator==(const FolderId& other) const {
         return volume == other.volume && index == other.index;
     }
+    bool operator!=(const FolderId& other) const { return !(*this == other); }
 };
 
 struct FolderIdHash {
@@ -66,9 +67,19 @@ class FolderReader {
     void OpenSubFolder(const FolderListing& parent, std::size_t index, NativeView path,
                        FolderListing& listing);
 
-    // The folder name inside the open folder from, or at the full path name
-    // when from is none, opened and not read. Throws Error.
-    static FileHandle OpenAt(NativeHandle from, NativeView name);
+    // The folder at path (names separated, of any length) inside the open
+    // folder from, or at the full path when from is none, opened again to
+    // open subfolders from (never on a platform that OpensByPath). Throws
+    // Error, and StaleError when it is no longer the folder expected: one
+    // closed early and replaced meanwhile is never listed in its place.
+    static FileHandle Reopen(NativeHandle from, NativeView path, const FolderId& expected);
+    static Error StaleError();
+    // The platform's error for a process that has no descriptor or handle left.
+    static Error NoHandleLeftError();
+
+    // How many more descriptors or handles the process may open now, at
+    // most mostUseful: a walk's budget, fixed when it starts.
+    static std::size_t HandlesLeft(std::size_t mostUseful);
 
     // Whether the error says that the process or the system has no
     // descriptor or handle left to open one more.

@@ -2,10 +2,14 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -13,6 +17,10 @@ namespace {
 // Room for the entries of a few thousand names per call: a wide folder takes
 // few calls, and the pages the kernel never fills cost no memory.
 constexpr std::size_t kReadBufferSize = 256 * 1024;
+
+// The longest path opened at once when a folder is opened again: one that no
+// system refuses.
+constexpr std::size_t kMostPathAtOnce = 1000;
 
 constexpr off_t kReserveFrom = 64 * 1024;
 constexpr off_t kMaxReserve = 64 * 1024 * 1024;
@@ -101,8 +109,63 @@ void NativeHandleTraits::Close(NativeHandle handle) {
 
 FolderReader::FolderReader() : buffer_(new char[kReadBufferSize]) {}
 
-FileHandle FolderReader::OpenAt(NativeHandle from, NativeView name) {
-    return FileHandle(OpenFolderAt(from >= 0 ? from : AT_FDCWD, NativeString(name).c_str()));
+// In steps of at most kMostPathAtOnce bytes, cut at separators, so that no
+// depth is refused for its length.
+FileHandle FolderReader::Reopen(NativeHandle from, NativeView path, const FolderId& expected) {
+    FileHandle handle;
+    while (!path.empty()) {
+        std::size_t step = path.size();
+        if (step > kMostPathAtOnce) {
+            step = path.rfind('/', kMostPathAtOnce);
+        }
+        const NativeString part(path.substr(0, step));
+        const int at = handle.Valid() ? handle.Get() : from >= 0 ? from : AT_FDCWD;
+        handle = FileHandle(OpenFolderAt(at, part.c_str()));
+        path.remove_prefix(std::min(path.size(), step + 1));
+    }
+    struct stat st;
+    if (::fstat(handle.Get(), &st) != 0) {
+        throw LastError();
+    }
+    if (FolderId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)} !=
+        expected) {
+        throw StaleError();
+    }
+    return handle;
+}
+
+Error FolderReader::StaleError() {
+    return ErrorFromNumber(ESTALE);
+}
+
+Error FolderReader::NoHandleLeftError() {
+    return ErrorFromNumber(EMFILE);
+}
+
+// Those in use below the limit, counted in /proc where it is there, else by
+// asking for each; one inherited above the limit takes no room below it.
+std::size_t FolderReader::HandlesLeft(std::size_t mostUseful) {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) {
+        return 0;
+    }
+    const std::size_t most =
+        limit.rlim_cur == RLIM_INFINITY ? SIZE_MAX : static_cast<std::size_t>(limit.rlim_cur);
+    std::size_t used = 0;
+    if (DIR* fds = ::opendir("/proc/self/fd")) {
+        while (const dirent* entry = ::readdir(fds)) {
+            char* end = nullptr;
+            const unsigned long fd = std::strtoul(entry->d_name, &end, 10);
+            used += *end == '\0' && end != entry->d_name && fd < most &&
+                    static_cast<int>(fd) != ::dirfd(fds);
+        }
+        ::closedir(fds);
+    } else {
+        for (int fd = 0; fd < static_cast<int>(std::min<std::size_t>(most, 1024)); ++fd) {
+            used += ::fcntl(fd, F_GETFD) != -1;
+        }
+    }
+    return std::min(most - std::min(most, used), mostUseful);
 }
 
 bool FolderReader::ShortOfHandles(const Error& error) {

@@ -99,9 +99,32 @@ void NativeHandleTraits::Close(NativeHandle handle) {
 
 FolderReader::FolderReader() : buffer_(new char[kReadBufferSize]) {}
 
-// Folders are opened by their full paths here: from is never given.
-FileHandle FolderReader::OpenAt(NativeHandle /*from*/, NativeView name) {
-    return OpenFolderHandle(ExtendedPath(name));
+// Folders are opened by their full paths here: none is opened again.
+FileHandle FolderReader::Reopen(NativeHandle /*from*/, NativeView path, const FolderId& expected) {
+    FileHandle folder = OpenFolderHandle(ExtendedPath(path));
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(folder.Get(), &info)) {
+        throw LastError();
+    }
+    const std::uint64_t index =
+        (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    if (FolderId{info.dwVolumeSerialNumber, index} != expected) {
+        throw StaleError();
+    }
+    return folder;
+}
+
+Error FolderReader::StaleError() {
+    return ErrorFromNumber(ERROR_FILE_INVALID);
+}
+
+Error FolderReader::NoHandleLeftError() {
+    return ErrorFromNumber(ERROR_TOO_MANY_OPEN_FILES);
+}
+
+// A process's handles are bounded by memory alone.
+std::size_t FolderReader::HandlesLeft(std::size_t mostUseful) {
+    return mostUseful;
 }
 
 bool FolderReader::ShortOfHandles(const Error& error) {

@@ -138,12 +138,11 @@ ListGenerator::Start ListGenerator::Begin() {
 // backup, if one is given, and the list put in place.
 ClickSummary ListGenerator::Click(ReplacementFile* backup) {
     ClickSummary summary(observer_);
-    ReadAhead ahead(ReadAheadThreads(), LeftOutFolders());
-    FolderListing* root = OpenSource(ahead);
+    FolderWalk walk(WalkRoot(), readAheadThreads_);
     ReplacementFile file(ListPath());
     ListFile list(file);
     list.WriteBytes(places_.header);
-    ListTree(root, ahead, list, summary);
+    ListTree(walk, list, summary);
     CommitBoth(backup, file);
     return summary;
 }
@@ -165,59 +164,25 @@ ClickSummary ListGenerator::ListToStandardOutput() {
     return WithMemoryAsError([this] {
         ReadExcludeFile();
         ClickSummary summary(observer_);
-        ReadAhead ahead(ReadAheadThreads(), LeftOutFolders());
-        FolderListing* root = OpenSource(ahead);
+        FolderWalk walk(WalkRoot(), readAheadThreads_);
         StandardOutput out;
         ListFile list(out);
         list.WriteBytes(places_.header);
-        ListTree(root, ahead, list, summary);
+        ListTree(walk, list, summary);
         return summary;
     });
 }
 
-// The read-ahead knows a folder's name, not its image path: with image paths
-// to leave out unentered, the walk reads each folder itself.
-std::size_t ListGenerator::ReadAheadThreads() const {
-    return exclusions_.HasPathPatterns() ? 0 : readAheadThreads_;
-}
-
-// Folders left out by name, the user's patterns' or the builder's
-// (NameReadAsOther), are never opened by the read-ahead either.
-ReadAhead::LeftOut ListGenerator::LeftOutFolders() const {
-    return [this](NativeView name) {
-        return NameReadAsOther(name) ||
-               (exclusions_.HasPatterns() && exclusions_.ExcludesName(name));
-    };
-}
-
-FolderListing* ListGenerator::OpenSource(ReadAhead& ahead) {
-    const NativeString source = FullSourcePath();
-    FolderListing* root = ahead.OpenRoot(source);
+// The source folder's full path, where the walk starts and every image path
+// is cut.
+const NativeString& ListGenerator::WalkRoot() {
+    rootPath_ = FullSourcePath();
     // Not trimmed: a full path begins with a separator or a drive, and a
     // source folder whose name ends in a space keeps it, so that the image
     // paths are cut after it.
-    rootPath_ = source;
-    rootNeedsQuotes_ = NeedsQuotes(source);
-    path_ = source;
-    return root;
-}
-
-// The earlier list is read beside the walk, so that the comparison costs the
-// click little more than a hash a file.
-void ListGenerator::ListTree(FolderListing* root, ReadAhead& ahead, ListFile& list,
-                             ClickSummary& summary) {
-    changes_.Start(std::exchange(earlierList_, {}), std::exchange(earlierIsLastListing_, false));
-    exclusions_.StartCounting();
-    try {
-        WalkFolder(root, ahead, list, summary);
-        list.Flush();
-    } catch (...) {
-        changes_.Abandon();
-        throw;
-    }
-    summary.SetChanges(changes_.Finish());
-    summary.SetLeftOut(exclusions_.PatternCount(), exclusions_.LeftOut(),
-                       exclusions_.IdlePatterns());
+    rootNeedsQuotes_ = NeedsQuotes(rootPath_);
+    path_ = rootPath_;
+    return rootPath_;
 }
 
 void ListGenerator::ExcludeFrom(NativeView path) {
@@ -276,17 +241,18 @@ bool ListGenerator::LeavesOut(NativeView name, bool ownFolder) {
 // Whether the user's patterns leave out name, the last step of the path
 // being walked; counted, as the walk asks once an entry.
 bool ListGenerator::LeavesOut(NativeView name) {
-    return exclusions_.HasPatterns() && exclusions_.Excludes(name, RelativePath());
+    return exclusions_.HasPatterns() && exclusions_.Excludes(name, RelativeTo(path_));
 }
 
-// The same, uncounted: for a folder, whose entry the walk passes twice.
-bool ListGenerator::PatternsLeaveOut(NativeView name) const {
-    return exclusions_.HasPatterns() && exclusions_.ExcludesUncounted(name, RelativePath());
+// Whether the user's patterns leave out name, the last step of the full path
+// path; uncounted, as the walk asks it of a folder more than once.
+bool ListGenerator::ExcludedAt(NativeView name, NativeView path) const {
+    return exclusions_.HasPatterns() && exclusions_.ExcludesUncounted(name, RelativeTo(path));
 }
 
-// The path being walked below the source folder, without a leading separator.
-NativeView ListGenerator::RelativePath() const {
-    NativeView relative(path_);
+// path below the source folder, without a leading separator.
+NativeView ListGenerator::RelativeTo(NativeView path) const {
+    NativeView relative(path);
     relative.remove_prefix(std::min(rootPath_.size(), relative.size()));
     relative.remove_prefix(std::min(relative.find_first_not_of(kSeparator), relative.size()));
     return relative;

@@ -8,11 +8,11 @@
 //   Command1_Click  opens the source folder and writes the list anew, the
 //                   header and this click's listing of the tree, replacing it
 //                   whole when the click ends (list_generator.cpp)
-//     WalkFolder      depth first, each folder's files before its subfolders;
-//                     a folder that fails is reported and the walk goes on
-//                     (walk_folder.cpp); its folders are read ahead of it by
-//                     a pool of threads (read_ahead.h), each read by
-//                     folder.h
+//     FolderWalk      depth first, each folder's files before its subfolders;
+//                     a folder that fails is reported and the walk goes on;
+//                     it reads its next folders ahead by threads
+//                     (folder_walk.h, read_ahead.h), each read by folder.h;
+//                     JudgeFolder says which it enters (walk_folder.cpp)
 //     WriteFileEntry  one file's line (walk_folder.cpp, obey_format.h,
 //                     list_file.h); names the builder takes for one are
 //                     found as they go (name_clash.h), names it reads as
@@ -35,12 +35,12 @@
 #include "click_summary.h"
 #include "exclusions.h"
 #include "folder.h"
+#include "folder_walk.h"
 #include "list_changes.h"
 #include "list_file.h"
 #include "name_clash.h"
 #include "native_text.h"
 #include "program_files.h"
-#include "read_ahead.h"
 
 // What a generator lists, where the list goes and the header it opens with.
 // Relative paths are taken from the working directory.
@@ -116,9 +116,8 @@ class ListGenerator {
     ClickSummary ListToStandardOutput();
 
     // Leaves out, neither listed nor reported, the entries pattern names
-    // (Exclusions::AddPattern); a folder left out is not entered: nor read
-    // ahead by name, and with a pattern of image paths the walk reads every
-    // folder itself. The program's own files beside the list are left out
+    // (Exclusions::AddPattern); a folder left out is neither entered nor
+    // read ahead. The program's own files beside the list are left out
     // always.
     void Exclude(NativeView pattern) {
         exclusions_.AddPattern(pattern, {'-', '-', 'e', 'x', 'c', 'l', 'u', 'd', 'e'});
@@ -141,19 +140,17 @@ class ListGenerator {
     Start Begin();
     ClickSummary Click(ReplacementFile* backup);
     static void CommitBoth(ReplacementFile* backup, ReplacementFile& list);
-    std::size_t ReadAheadThreads() const;
-    ReadAhead::LeftOut LeftOutFolders() const;
-    FolderListing* OpenSource(ReadAhead& ahead);
-    void ListTree(FolderListing* root, ReadAhead& ahead, ListFile& list, ClickSummary& summary);
+    const NativeString& WalkRoot();
+    void ListTree(FolderWalk& walk, ListFile& list, ClickSummary& summary);
+    FolderVerdict JudgeFolder(NativeView name, NativeView path) const;
     void KnowOwnFiles(const ListLock& lock);
     void ReadExcludeFile();
     void AddPatternFile(const std::string& bytes, NativeView shownAs);
-    NativeView RelativePath() const;
+    NativeView RelativeTo(NativeView path) const;
     bool LeavesOut(NativeView name);
     bool LeavesOut(NativeView name, bool ownFolder);
-    bool PatternsLeaveOut(NativeView name) const;
+    bool ExcludedAt(NativeView name, NativeView path) const;
     NativeString FullSourcePath() const;
-    void WalkFolder(FolderListing* folder, ReadAhead& ahead, ListFile& list, ClickSummary& summary);
     void WriteFolderFiles(const FolderListing& folder, ListFile& list, ClickSummary& summary);
     void WriteFileEntry(NativeView path, ListFile& list, ClickSummary& summary);
     void ReportClashes(const FolderListing& folder, std::size_t folderLength,

@@ -1,5 +1,4 @@
-#include <unordered_set>
-#include <vector>
+#include <utility>
 
 #include "builder_names.h"
 #include "list_generator.h"
@@ -14,76 +13,64 @@ constexpr std::size_t kPrefetchAhead = 8;
 // How many files of one folder go by between two reports of progress.
 constexpr std::size_t kFilesBetweenReports = 4096;
 
-struct WalkLevel {
-    FolderListing* folder;
-    std::size_t pathLength;
-    std::size_t nextFolder;
-};
-
 }  // namespace
 
-// Depth first, each folder's files before its subfolders. The chain of open
-// folders is kept on the heap rather than the call stack, so that no depth of
-// tree can overflow the stack, and their identities in a set, so that a link
-// back to one of them is found at once at any depth. A folder that cannot be
-// opened or read in full is reported and the walk goes on with the next.
-void ListGenerator::WalkFolder(FolderListing* folder, ReadAhead& ahead, ListFile& list,
-                               ClickSummary& summary) {
-    std::vector<WalkLevel> chain;
-    std::unordered_set<FolderId, FolderIdHash> onChain;
-    for (;;) {
-        if (folder != nullptr) {
-            WriteFolderFiles(*folder, list, summary);
-            if (folder->error || folder->folders.Empty()) {
-                ahead.Done(folder);
+// The walk's folders, each one's files written as it comes to it.
+void ListGenerator::ListTree(FolderWalk& walk, ListFile& list, ClickSummary& summary) {
+    struct Lister final : FolderWalk::Visitor {
+        ListGenerator& generator;
+        ListFile& list;
+        ClickSummary& summary;
+        Lister(ListGenerator& g, ListFile& l, ClickSummary& s)
+            : generator(g), list(l), summary(s) {}
+        FolderVerdict Judge(NativeView name, NativeView path) override {
+            return generator.JudgeFolder(name, path);
+        }
+        void Visit(const FolderListing& folder, NativeView path) override {
+            generator.path_.assign(path);
+            generator.WriteFolderFiles(folder, list, summary);
+        }
+        void Report(ProblemKind kind, NativeView path, const std::string& reason) override {
+            if (kind == ProblemKind::kBuilderName) {
+                summary.Add(kind, path, reason, PathAsRead(path));
             } else {
-                onChain.insert(folder->id);
-                chain.push_back(WalkLevel{folder, path_.size(), 0});
+                summary.Add(kind, path, reason);
             }
-            folder = nullptr;
         }
-        if (chain.empty()) {
-            return;
-        }
-        WalkLevel& level = chain.back();
-        if (level.nextFolder == level.folder->folders.Size()) {
-            onChain.erase(level.folder->id);
-            ahead.Done(level.folder);
-            chain.pop_back();
-            continue;
-        }
-        const std::size_t index = level.nextFolder++;
-        const NativeView name = level.folder->folders.At(index);
-        path_.resize(level.pathLength);
-        path_.push_back(kSeparator);
-        path_.append(name);
-        if (LeavesOut(name)) {
-            continue;
-        }
-        if (HasLineBreak(name)) {
-            summary.Add(ProblemKind::kLineBreakInName, path_, {});
-            continue;
-        }
-        if (HasQuote(name)) {
-            summary.Add(ProblemKind::kQuoteInName, path_, {});
-            continue;
-        }
-        if (ReadAsOther(name, false)) {
-            summary.Add(ProblemKind::kBuilderName, path_, {}, readAs_);
-            continue;
-        }
-        try {
-            folder = ahead.OpenSubFolder(*level.folder, index);
-        } catch (const Error& error) {
-            summary.Add(ProblemKind::kFolderIncomplete, path_, error.Description());
-            continue;
-        }
-        if (onChain.count(folder->id) != 0) {
-            summary.Add(ProblemKind::kFolderLoop, path_, {});
-            ahead.Done(folder);
-            folder = nullptr;
-        }
+    } lister(*this, list, summary);
+    // The earlier list is read beside the walk, so that the comparison costs
+    // the click little more than a hash a file.
+    changes_.Start(std::exchange(earlierList_, {}), std::exchange(earlierIsLastListing_, false));
+    exclusions_.StartCounting();
+    try {
+        walk.Run(lister);
+        list.Flush();
+    } catch (...) {
+        changes_.Abandon();
+        throw;
     }
+    summary.SetChanges(changes_.Finish());
+    summary.SetLeftOut(exclusions_.PatternCount(), exclusions_.LeftOut(),
+                       exclusions_.IdlePatterns());
+}
+
+// Whether the walk enters the subfolder name at the full path path, and why
+// not: the one decision, both for what is read ahead and where the walk
+// goes. A folder left out leaves out everything beneath it.
+FolderVerdict ListGenerator::JudgeFolder(NativeView name, NativeView path) const {
+    if (ExcludedAt(name, path)) {
+        return {false, std::nullopt};
+    }
+    if (HasLineBreak(name)) {
+        return {false, ProblemKind::kLineBreakInName};
+    }
+    if (HasQuote(name)) {
+        return {false, ProblemKind::kQuoteInName};
+    }
+    if (NameReadAsOther(name)) {
+        return {false, ProblemKind::kBuilderName};
+    }
+    return {};
 }
 
 // The folder's files, then what it holds that is neither file nor folder,
@@ -146,7 +133,8 @@ void ListGenerator::ReportClashes(const FolderListing& folder, std::size_t folde
         path_.resize(folderLength);
         path_.push_back(kSeparator);
         path_.append(folder.folders.At(i));
-        if (PatternsLeaveOut(folder.folders.At(i)) || NameReadAsOther(folder.folders.At(i))) {
+        // Counted here, once a folder; the walk's judgement is not.
+        if (LeavesOut(folder.folders.At(i)) || NameReadAsOther(folder.folders.At(i))) {
             clashFinder_.Skip();
         } else {
             clashFinder_.Add(folder.folders.At(i));

@@ -1,9 +1,14 @@
 // The list's life on the basic tree, natively and under Wine: what each
 // start, click and close leaves on disk, byte for byte.
+#include <chrono>
+#include <new>
+#include <thread>
+
 #include <gtest/gtest.h>
 
 #include "error.h"
 #include "list_generator.h"
+#include "read_ahead.h"
 #include "obey_format.h"
 #include "test_tree.h"
 
@@ -79,6 +84,63 @@ TEST(Lifecycle, FailedClickLeavesTheListAndAPressAfterTheMendListsOnce) {
     generator.Command1_Click();
     EXPECT_EQ(ReadBytes(dir.List()), ExpectedList(dir, kBasicTreeList));
     generator.Form_Unload();
+}
+
+// The read-ahead's queue alone. Faults: a job lost or given back twice (the
+// walk waits for ever, or takes a folder twice), a job taken back that a
+// thread still reads, a thread's failed allocation ending the process
+// (std::bad_alloc out of a thread: terminate, exit 134, temporary files left).
+TEST(ReadAheadQueue, EachJobComesBackOnceReadOrFailedUnlessTakenBackFirst) {
+    TestDirectory dir;
+    constexpr std::size_t kFolders = 24;
+    constexpr std::size_t kTakenBack = 4;
+    for (std::size_t i = 0; i < kFolders; ++i) {
+        dir.AddFile("d" + std::to_string(i) + "/f.txt");
+    }
+    FolderReader reader;
+    FolderListing source;
+    reader.Open(dir.Source().native(), source);
+    ReadAhead::beforeOpening = [](NativeView name) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        if (name.back() == '7') {
+            throw std::bad_alloc();
+        }
+    };
+    std::vector<ReadJob> jobs(kFolders);
+    std::vector<int> returned(kFolders);
+    {
+        ReadAhead ahead;
+        ASSERT_GT(ahead.Start(4, kFolders), 0u);
+        for (std::size_t i = 0; i < kFolders; ++i) {
+            jobs[i].from = &source;
+            jobs[i].index = i;
+            jobs[i].path = dir.Source().native() + kSeparator + NativeString(source.folders.At(i));
+            ahead.Submit(jobs[i], [](const ReadJob* a, const ReadJob* b) { return a < b; });
+        }
+        // The last ones wait behind 20 openings of a millisecond.
+        for (std::size_t i = kFolders - kTakenBack; i < kFolders; ++i) {
+            EXPECT_TRUE(ahead.Withdraw(jobs[i]));
+        }
+        std::vector<ReadJob*> finished;
+        finished.reserve(kFolders);
+        while (ahead.Pending() > 0) {
+            ahead.TakeFinished(finished, true);
+            for (ReadJob* job : finished) {
+                ++returned[static_cast<std::size_t>(job - jobs.data())];
+            }
+        }
+        EXPECT_FALSE(ahead.Withdraw(jobs[0]));
+    }
+    ReadAhead::beforeOpening = nullptr;
+    for (std::size_t i = 0; i < kFolders; ++i) {
+        const bool fails = source.folders.At(i).back() == '7';
+        EXPECT_EQ(returned[i], i < kFolders - kTakenBack ? 1 : 0) << i;
+        EXPECT_EQ(jobs[i].listing.files.Size(), returned[i] == 1 && !fails ? 1u : 0u) << i;
+        EXPECT_EQ(static_cast<bool>(jobs[i].failure), returned[i] == 1 && fails) << i;
+        if (jobs[i].failure) {
+            EXPECT_THROW(std::rethrow_exception(jobs[i].failure), std::bad_alloc);
+        }
+    }
 }
 
 TEST(ClickSummary, KeepsTheFirstHundredOfEachKindAndCountsThemAll) {

@@ -130,6 +130,35 @@ set +e; (ulimit -v 20000 && "$drive" "$work/wide" >/dev/null 2>"$work/err"); sta
 same "$work/wide/ROFS.obey" "$work/header" "the list after running out of memory"
 echo "out of memory: an error of the click, list kept"
 
+# A tree of 259 folders, read ahead by threads, under real limits. Too little
+# address space, wherever it runs out (a thread's stack or room, a listing,
+# the walk, the start): exit 1 with the out-of-memory error, never an abort,
+# the earlier list kept as the backup, no temporary file left. Few
+# descriptors: the same list at any limit from 16.
+mkdir -p "$work/many/ROFS"
+(cd "$work/many/ROFS" && for a in 0 1 2 3 4 5; do for b in "" 0 1 2 3 4 5; do for c in "" 0 1 2 3 4 5; do
+    [ -z "$b" ] && [ -n "$c" ] && continue
+    mkdir -p "$a/$b/$c" && echo x >"$a/$b/$c/f.txt"
+done; done; done)
+"$drive" "$work/many" >/dev/null
+cp "$work/many/ROFS.obey" "$work/many-list"
+for megabytes in $(seq 6 24) 48 96 160; do
+    set +e; prlimit --as=$((megabytes << 20)) "$drive" "$work/many" >/dev/null 2>"$work/err"; status=$?; set -e
+    case "$status" in
+        0) same "$work/many/ROFS.obey" "$work/many-list" "the list with $megabytes MB" ;;
+        1) grep -q "error 12: Cannot allocate memory" "$work/err" || fail "$megabytes MB: $(cat "$work/err")"
+           same "$work/many/ROFS_bak.obey" "$work/many-list" "the backup after $megabytes MB" ;;
+        *) fail "$megabytes MB of address space: status $status: $(cat "$work/err")" ;;
+    esac
+    [ -z "$(ls "$work/many" | grep -v '^ROFS\(\.obey\|_bak\.obey\)\?$')" ] || fail "$megabytes MB: $(ls "$work/many")"
+done
+for descriptors in 16 17 18 19 20 21 24 32; do
+    prlimit --nofile=$descriptors "$drive" "$work/many" >"$work/out" || fail "$descriptors descriptors"
+    grep -q "0 problems" "$work/out" || fail "$descriptors descriptors: $(cat "$work/out")"
+    same "$work/many/ROFS.obey" "$work/many-list" "the list with $descriptors descriptors"
+done
+echo "read ahead under little memory and few descriptors: the error or the same list"
+
 fi
 [[ $builds == *" windows "* ]] || exit 0
 
