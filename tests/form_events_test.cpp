@@ -37,6 +37,14 @@ class FakeWindow : public FormFeedback {
     }
     void SetOutcome(const std::string& text) override { outcome = text; }
 
+    // A walk's thread that a close left behind may still be inside Post:
+    // it is let go, and waited for, before the window is gone.
+    ~FakeWindow() override {
+        HoldPosts(false);
+        std::unique_lock<std::mutex> lock(mutex_);
+        posted_.wait_for(lock, kPatience, [&] { return posting_ == 0; });
+    }
+
     void Post(std::function<void()> task) override {
         std::unique_lock<std::mutex> lock(mutex_);
         tasks_.push_back(std::move(task));
@@ -44,7 +52,10 @@ class FakeWindow : public FormFeedback {
         if (hold_) {
             // Let go in the end, so that a close that waits fails rather
             // than hangs.
+            ++posting_;
             posted_.wait_for(lock, kPatience, [&] { return !hold_; });
+            --posting_;
+            posted_.notify_all();
         }
     }
 
@@ -88,6 +99,7 @@ class FakeWindow : public FormFeedback {
     std::condition_variable posted_;
     std::deque<std::function<void()>> tasks_;
     bool hold_ = false;
+    int posting_ = 0;  // threads held in Post
 };
 
 // One program directory through an error, a click, a second press during a
