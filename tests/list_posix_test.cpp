@@ -56,27 +56,6 @@ void Limit(int resource, rlim_t most) {
     ASSERT_EQ(setrlimit(resource, &limit), 0);
 }
 
-TEST(PosixWalk, LinksAndSpecialFiles) {
-    TestDirectory dir;
-    TestDirectory outside;
-    outside.AddFile("o.txt");
-    dir.AddFile("a/f.txt");
-    const fs::path source = dir.Source();
-    fs::create_directory_symlink("..", source / "a" / "up");
-    fs::create_directory_symlink(outside.Source(), source / "ext");
-    fs::create_symlink("/nonexistent/target", source / "dangling");
-    fs::create_symlink("a/f.txt", source / "tofile");
-    fs::create_symlink("/dev/zero", source / "zero");
-    ASSERT_EQ(mkfifo((source / "fifo").c_str(), 0644), 0);
-    const ClickSummary summary = ListOnce(dir);
-    EXPECT_EQ(ReadBytes(dir.List()), ExpectedList(dir, {"tofile", "a/f.txt", "ext/o.txt"}));
-    EXPECT_EQ(ProblemsOf(summary, dir.Source().native()),
-              (std::vector<ModelProblem>{{ProblemKind::kNotRegularFile, "/dangling"},
-                                         {ProblemKind::kNotRegularFile, "/fifo"},
-                                         {ProblemKind::kNotRegularFile, "/zero"},
-                                         {ProblemKind::kFolderLoop, "/a/up"}}));
-}
-
 std::atomic<int> backslashFoldersOpened{0};
 
 // Names only POSIX holds: a double quote, a tab, a trailing space, and case

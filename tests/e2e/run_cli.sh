@@ -40,17 +40,18 @@ cmp ROFS.obey window.obey || fail "the list differs from the window's"
     fail "summary line"
 [ ! -s "$work/out" ] || fail "output on success"
 
-# Each problem kind, exit 3; the listing of a fails.
+# Each problem kind (a link to a device too), exit 3; the listing of a fails.
 mkfifo ROFS/fifo
-ln -s .. ROFS/c/up
+ln -s .. ROFS/c/up && ln -s /dev/zero ROFS/zero
 touch "ROFS/line
 break"
 expect 3 strace -f -o /dev/null -P "$work/t/ROFS/a" -e trace=getdents64 -e inject=getdents64:error=EIO "$cli"
 has "obeygen-cli: skipped-folder: $work/t/ROFS/a: Input/output error"
 has "obeygen-cli: not-regular-file: $work/t/ROFS/fifo"
 has "obeygen-cli: folder-loop: $work/t/ROFS/c/up"
+has "obeygen-cli: not-regular-file: $work/t/ROFS/zero"
 has "obeygen-cli: line-break: $work/t/ROFS/line\\nbreak"
-rm ROFS/c/up ROFS/line*
+rm ROFS/c/up ROFS/zero ROFS/line*
 
 # Streams closed at the start, then a reader gone: no message reaches the
 # list, though a flat source leaves the list the first free descriptor and
