@@ -321,8 +321,9 @@ TEST(PosixWalk, ClicksStoppedOrFailingAnywhereOverASlowDriveEndCleanly) {
 }
 
 // ROFS.exclude as what may stand in its place: a FIFO is refused at once,
-// never waited on for a writer; a folder, a link that leads nowhere and a
-// file past the limit fail the press rather than leave out less than asked;
+// never waited on for a writer; a link that leads nowhere and a file past
+// the limit fail the press rather than leave out less than asked (a folder
+// is run_cli.sh's and the window's);
 // a link to a file is read through; nothing there is no patterns.
 TEST(PosixPatternFile, WhatStandsInItsPlace) {
     TestDirectory dir;
@@ -332,9 +333,6 @@ TEST(PosixPatternFile, WhatStandsInItsPlace) {
     const auto asked = std::chrono::steady_clock::now();
     EXPECT_THROW(ReadPatternFile(file.native()), Error);
     EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(1));
-    fs::remove(file);
-    fs::create_directory(file);
-    EXPECT_THROW(ReadPatternFile(file.native()), Error);
     fs::remove(file);
     fs::create_symlink(dir.Path() / "none", file);
     EXPECT_THROW(ReadPatternFile(file.native()), Error);
