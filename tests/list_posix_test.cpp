@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <clocale>
@@ -54,6 +55,22 @@ void Limit(int resource, rlim_t most) {
     ASSERT_EQ(getrlimit(resource, &limit), 0);
     limit.rlim_cur = most;
     ASSERT_EQ(setrlimit(resource, &limit), 0);
+}
+
+// A file f.txt in each folder of a tree levels deep, each folder holding one
+// of each name: the folders, "" for the source.
+std::vector<std::string> AddFolders(const TestDirectory& dir, const std::vector<std::string>& names,
+                                    int levels) {
+    std::vector<std::string> folders{""};
+    for (std::size_t i = 0; i < folders.size(); ++i) {
+        dir.AddFile(folders[i] + "f.txt");
+        if (std::count(folders[i].begin(), folders[i].end(), '/') + 1 < levels) {
+            for (const std::string& name : names) {
+                folders.push_back(folders[i] + name);
+            }
+        }
+    }
+    return folders;
 }
 
 std::atomic<int> backslashFoldersOpened{0};
@@ -264,17 +281,7 @@ void SlowAndFailing(NativeView name) {
 
 TEST(PosixWalk, ClicksStoppedOrFailingAnywhereOverASlowDriveEndCleanly) {
     TestDirectory dir;
-    std::vector<std::string> level{""};
-    for (int depth = 0; depth < 4; ++depth) {
-        std::vector<std::string> next;
-        for (const std::string& folder : level) {
-            dir.AddFile(folder + "f.txt");
-            for (const char* name : {"a/", "b/", "c/", "x/"}) {
-                next.push_back(folder + name);
-            }
-        }
-        level = next;
-    }
+    AddFolders(dir, {"a/", "b/", "c/", "x/"}, 4);
     // A link back up, beneath which nothing is read.
     fs::create_directory_symlink(dir.Source(), dir.Source() / "a" / "l");
     ReadAhead::beforeOpening = SlowAndFailing;
@@ -405,14 +412,7 @@ void SlowLinkedDrive(NativeView) {
 
 TEST(PosixWalk, ThreadsReadSideBySideNeverBeneathALinkUpAndAgainAfterAShortage) {
     TestDirectory dir;
-    std::vector<std::string> folders{""};
-    for (const char* a : {"a/", "b/", "c/", "d/"}) {
-        for (const char* b : {"", "a/", "b/", "c/", "d/"}) {
-            folders.push_back(std::string(a) + b);
-            dir.AddFile(folders.back() + "f.txt");
-        }
-    }
-    dir.AddFile("f.txt");
+    const std::vector<std::string> folders = AddFolders(dir, {"a/", "b/", "c/", "d/"}, 3);
     for (const std::string& folder : folders) {
         fs::create_directory_symlink(dir.Source(), dir.Source() / folder / "up");
     }
