@@ -79,7 +79,8 @@ std::atomic<int> backslashFoldersOpened{0};
 // twins, which the builder takes for one name; a backslash, bytes not UTF-8
 // and version braces, which it reads as other names. Such a folder is never
 // opened, nor read ahead; version braces are rewritten only where the
-// path's last "." follows them, and a name left out clashes with none.
+// path's last "." follows them. (Each problem's kind, and that a name left
+// out clashes with none, are the random trees' to compare with the model.)
 TEST(PosixWalk, NamesTheBuilderCannotTakeReadsAsOtherOrTakesForOneAreReported) {
     TestDirectory dir;
     for (const char* file :
@@ -97,18 +98,6 @@ TEST(PosixWalk, NamesTheBuilderCannotTakeReadsAsOtherOrTakesForOneAreReported) {
     EXPECT_EQ(ReadBytes(dir.List()),
               ExpectedList(dir, {"READ.me", "REM x=y\t.txt ", "Read.me", "c{000a0000}.dll",
                                  "read.ME", "Docs/a.txt", "docs/b.txt", "v{2.1}.d/x.txt"}));
-    EXPECT_EQ(ProblemsOf(summary, dir.Source().native()),
-              (std::vector<ModelProblem>{{ProblemKind::kBuilderName, "/C{000A0000}.DLL"},
-                                         {ProblemKind::kBuilderName, "/a\\b.txt"},
-                                         {ProblemKind::kQuoteInName, "/q\"uote.txt"},
-                                         {ProblemKind::kBuilderName, "/\xff.txt"},
-                                         {ProblemKind::kNameClash, "/Read.me", "/READ.me"},
-                                         {ProblemKind::kNameClash, "/read.ME", "/READ.me"},
-                                         {ProblemKind::kNameClash, "/docs", "/Docs"},
-                                         {ProblemKind::kBuilderName, "/back\\slash"},
-                                         {ProblemKind::kQuoteInName, "/f\"older"},
-                                         {ProblemKind::kBuilderName, "/v{2.1}.d/x"},
-                                         {ProblemKind::kBuilderName, "/v{2.1}.d/y/z"}}));
     // What the builder reads for a name: none for bytes that are not UTF-8.
     std::map<std::string, std::string> readAs;
     const std::size_t source = dir.Source().native().size();
@@ -116,9 +105,9 @@ TEST(PosixWalk, NamesTheBuilderCannotTakeReadsAsOtherOrTakesForOneAreReported) {
         readAs[problem.path.substr(source)] =
             problem.other.substr(std::min(source, problem.other.size()));
     }
-    EXPECT_EQ(readAs["/a\\b.txt"], "/a/b.txt");
-    EXPECT_EQ(readAs["/\xff.txt"], "");
-    EXPECT_EQ(readAs["/v{2.1}.d/y/z"], "/v{00020001}.d/y/z");
+    EXPECT_EQ(readAs.at("/a\\b.txt"), "/a/b.txt");
+    EXPECT_EQ(readAs.at("/\xff.txt"), "");
+    EXPECT_EQ(readAs.at("/v{2.1}.d/y/z"), "/v{00020001}.d/y/z");
 }
 
 // The source folder's path would be on every line.
