@@ -236,18 +236,6 @@ TEST(PosixWalk, DepthPastPathMaxAndPastTheStackWithFewDescriptors) {
     });
 }
 
-TEST(PosixWalk, NoThreadToStartGivesTheSameList) {
-    TestDirectory dir;
-    BuildBasicTree(dir);
-    fs::permissions(dir.Path(), fs::perms::all);
-    InChild(true, [&] {
-        // "nobody" runs this process alone.
-        Limit(RLIMIT_NPROC, 1);
-        EXPECT_EQ(ListOnce(dir).ProblemCount(), 0u);
-        EXPECT_EQ(ReadBytes(dir.List()), ExpectedList(dir, kBasicTreeList));
-    });
-}
-
 // A drive that takes up to 1.5 ms to open a folder, where every folder "x"
 // is refused, a worker finds no descriptor at times, and memory runs out at
 // the opening the test chooses.
