@@ -63,9 +63,6 @@ TEST(ObeyReader, CutsLinesAndWordsAsTheBuilderDoes) {
         {11, {"n\0l"s, "a", "b", "c", "d", "e", "f", "g", "h", "i", "j", "k", "l", "m", "n", "o"}},
     };
     EXPECT_EQ(ReadWhole(text), expected);
-    for (std::size_t size = 1; size < 4; ++size) {
-        EXPECT_EQ(Read(text, [size] { return size; }), expected) << "pieces of " << size;
-    }
 }
 
 TEST(ObeyReader, LongWordsAreCutShortInBoundedMemory) {
