@@ -130,7 +130,7 @@ void FolderWalk::Run(Visitor& visitor) {
         }
         const std::size_t index = level.nextVisit++;
         const NativeView name = level.listing.folders.At(index);
-        path_.assign(level.path).append(1, kSeparator).append(name);
+        path_.assign(PathOf(level)).append(1, kSeparator).append(name);
         const FolderVerdict verdict = visitor.Judge(name, path_);
         assert(verdict.enter == level.children[index].enter);
         if (!verdict.enter) {
@@ -150,11 +150,11 @@ void FolderWalk::Run(Visitor& visitor) {
             try {
                 std::rethrow_exception(node.failure);
             } catch (const Error& error) {
-                visitor.Report(ProblemKind::kFolderIncomplete, node.path, error.Description());
+                visitor.Report(ProblemKind::kFolderIncomplete, PathOf(node), error.Description());
             }
             Release(node);
         } else if (LoopsBack(node)) {
-            visitor.Report(ProblemKind::kFolderLoop, node.path, {});
+            visitor.Report(ProblemKind::kFolderLoop, PathOf(node), {});
             Release(node);
         } else {
             Enter(node);
@@ -179,9 +179,27 @@ FolderWalk::Node* FolderWalk::NewNode(Node* up, std::size_t index) {
     node->depth = up != nullptr ? up->depth + 1 : 0;
     if (up != nullptr) {
         node->from = &up->listing;
-        node->path.assign(up->path).append(1, kSeparator).append(up->listing.folders.At(index));
+        // Only for a reader that opens by path, and only until it is read.
+        if (FolderReader::OpensByPath()) {
+            node->path = PathOf(*node);
+        }
     }
     return node;
+}
+
+// A folder's full path, from the source folder's and the names above it:
+// each folder keeping its own would hold, on a deep tree, the square of its
+// depth in memory (2,000 levels: 46 MiB, then 7 MiB).
+const NativeString& FolderWalk::PathOf(const Node& node) {
+    steps_.clear();
+    for (const Node* at = &node; at->up != nullptr; at = at->up) {
+        steps_.push_back(at);
+    }
+    built_.assign(root_->path);
+    for (auto step = steps_.rbegin(); step != steps_.rend(); ++step) {
+        built_.append(1, kSeparator).append((*step)->up->listing.folders.At((*step)->index));
+    }
+    return built_;
 }
 
 // Back among the spares, its names' room kept within bounds.
@@ -209,7 +227,7 @@ void FolderWalk::Release(Node& node) {
 }
 
 void FolderWalk::Enter(Node& node) {
-    visitor_->Visit(node.listing, node.path);
+    visitor_->Visit(node.listing, PathOf(node));
     // Subfolders left out are reported as the walk comes to them.
     if (!node.listing.error && !node.children.empty()) {
         chain_.push_back(&node);
@@ -278,6 +296,9 @@ void FolderWalk::ReadHere(Node& node) {
             node.failure = std::current_exception();
             break;
         }
+        if (FolderReader::OpensByPath() && node.path.empty()) {
+            node.path = PathOf(node);  // given up since a thread tried it
+        }
         const auto start = std::chrono::steady_clock::now();
         ReadAhead::Do(reader_, node);
         Pace(std::chrono::steady_clock::now() - start);
@@ -299,6 +320,9 @@ void FolderWalk::ReadHere(Node& node) {
 // After an opening, with its descriptor taken: kept while the folder has
 // subfolders to open from it, else given back.
 void FolderWalk::Settle(Node& node) {
+    if (&node != root_) {
+        node.path = NativeString();
+    }
     if (node.failure) {
         node.listing.handle.Reset();
     }
@@ -315,8 +339,9 @@ void FolderWalk::Publish(Node& node) {
     node.children.assign(folders.Size(), Node::Child{});
     node.unopened = 0;
     if (!node.listing.error && !LoopsBack(node)) {
+        const NativeString& base = PathOf(node);
         for (std::size_t i = 0; i < folders.Size(); ++i) {
-            path_.assign(node.path).append(1, kSeparator).append(folders.At(i));
+            path_.assign(base).append(1, kSeparator).append(folders.At(i));
             node.children[i].enter = visitor_->Judge(folders.At(i), path_).enter;
             node.unopened += node.children[i].enter ? 1 : 0;
         }
@@ -386,10 +411,11 @@ void FolderWalk::Reopen(Node& node) {
     while (above != nullptr && !above->listing.handle.Valid()) {
         above = above->up;
     }
-    NativeView path(node.path);
+    const NativeString full = PathOf(node);
+    NativeView path(full);
     NativeHandle from = NativeHandleTraits::None();
     if (above != nullptr) {
-        path.remove_prefix(above->path.size() + 1);
+        path.remove_prefix(PathOf(*above).size() + 1);
         from = above->listing.handle.Get();
         ++above->pins;
     }

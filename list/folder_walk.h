@@ -83,6 +83,7 @@ class FolderWalk {
     void Submit();
     void Pace(std::chrono::steady_clock::duration opening);
     static bool LoopsBack(const Node& node);
+    const NativeString& PathOf(const Node& node);
 
     Visitor* visitor_ = nullptr;
     DescriptorBudget budget_;
@@ -98,5 +99,7 @@ class FolderWalk {
     std::size_t aheadBytes_ = 0;      // the memory of those read
     std::size_t allowed_ = SIZE_MAX;  // threads the read-ahead may keep at work
     NativeString path_;               // a subfolder's path, its room reused
+    NativeString built_;              // PathOf's, its room reused
+    std::vector<const Node*> steps_;  // PathOf's folders from the one asked up
     ReadAhead readAhead_;             // last: its threads stop before the nodes go
 };
