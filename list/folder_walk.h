@@ -99,7 +99,8 @@ class FolderWalk {
     std::size_t aheadBytes_ = 0;      // the memory of those read
     std::size_t allowed_ = SIZE_MAX;  // threads the read-ahead may keep at work
     NativeString path_;               // a subfolder's path, its room reused
-    NativeString built_;              // PathOf's, its room reused
+    NativeString built_;              // PathOf's last, its room reused
+    const Node* builtFor_ = nullptr;  // whose path built_ is
     std::vector<const Node*> steps_;  // PathOf's folders from the one asked up
     ReadAhead readAhead_;             // last: its threads stop before the nodes go
 };
