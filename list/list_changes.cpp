@@ -29,6 +29,14 @@ std::uint64_t Key(NativeView path, std::string& narrow) {
     }
 }
 
+bool ListThere(NativeView path) {
+    try {
+        return ExistingFile::Open(path).has_value();
+    } catch (const Error&) {
+        return false;  // what changed is unknown all the same
+    }
+}
+
 void SortUnique(std::vector<std::uint64_t>& keys) {
     std::sort(keys.begin(), keys.end());
     keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
@@ -41,11 +49,17 @@ void ListChanges::Start(NativeString earlier, bool lastListing) {
     if (earlier.empty()) {
         return;
     }
-    earlierPath_ = std::move(earlier);
-    started_ = true;
     // The listing just written: no reading, no parsing, only its sorting,
     // which the thread does.
     useKept_ = lastListing && keptKnown_;
+    // With no earlier list, nothing is kept of the click either, so that a
+    // click's memory does not grow with its tree (a later click reads this
+    // one's list back instead).
+    if (!useKept_ && !ListThere(earlier)) {
+        return;
+    }
+    earlierPath_ = std::move(earlier);
+    started_ = true;
     if (useKept_) {
         earlier_ = std::move(kept_);
         keptKnown_ = false;
