@@ -27,12 +27,10 @@ void Exclusions::AddPattern(NativeView pattern, NativeString origin) {
     }
     patterns_.push_back(
         Pattern{std::move(own), isPath, NativeString(pattern), std::move(origin), 0});
-    pathPatterns_ += isPath ? 1 : 0;
 }
 
 void Exclusions::KeepPatterns(std::size_t count) {
     while (patterns_.size() > count) {
-        pathPatterns_ -= patterns_.back().isPath ? 1 : 0;
         patterns_.pop_back();
     }
 }
@@ -45,12 +43,6 @@ void Exclusions::SetOwnFiles(FolderId folder, std::vector<NativeString> names) {
 bool Exclusions::IsOwnFile(NativeView name) const {
     return std::any_of(ownNames_.begin(), ownNames_.end(),
                        [&](const NativeString& own) { return SameName(own, name); });
-}
-
-bool Exclusions::ExcludesName(NativeView name) const {
-    return std::any_of(patterns_.begin(), patterns_.end(), [&](const Pattern& p) {
-        return !p.isPath && MatchesPattern(p.match, name);
-    });
 }
 
 // In the order given: the first pattern that names an entry is the one it

@@ -36,7 +36,6 @@ class Exclusions {
     void SetOwnFiles(FolderId folder, std::vector<NativeString> names);
 
     bool HasPatterns() const { return !patterns_.empty(); }
-    bool HasPathPatterns() const { return pathPatterns_ != 0; }
     bool IsOwnFolder(const FolderId& folder) const { return ownFolder_ && *ownFolder_ == folder; }
 
     // name: a file of a folder for which IsOwnFolder holds.
@@ -50,10 +49,6 @@ class Exclusions {
 
     // The same question, uncounted, for a second look at an entry.
     bool ExcludesUncounted(NativeView name, NativeView relative) const;
-
-    // Whether a pattern of names leaves out name, wherever it stands.
-    // Uncounted, and safe from any thread while no pattern is added.
-    bool ExcludesName(NativeView name) const;
 
     // The counts of Excludes from zero again.
     void StartCounting();
@@ -76,7 +71,6 @@ class Exclusions {
     std::size_t Match(NativeView name, NativeView relative) const;
 
     std::vector<Pattern> patterns_;
-    std::size_t pathPatterns_ = 0;
     std::uint64_t leftOut_ = 0;
     std::optional<FolderId> ownFolder_;
     std::vector<NativeString> ownNames_;
